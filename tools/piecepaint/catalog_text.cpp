@@ -52,7 +52,7 @@ std::string DescribePlacement(uint16_t word, char axis)
             terms.push_back("cursor");
         if (word & 0x0400)
             terms.push_back("groupPosition");
-        parts.push_back("computed: " + (terms.empty() ? std::string("0") : Join(terms, " + ")));
+        parts.push_back("computed as " + (terms.empty() ? std::string("0") : Join(terms, " + ")));
         switch (word & 7) {
         case 1:
             parts.push_back("mode 1 (no state change)");

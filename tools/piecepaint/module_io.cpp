@@ -1,5 +1,6 @@
 #include "module_io.h"
 
+#include "common/pe_writer.h"
 #include "platform/portable/module.h"
 
 #include <set>
@@ -87,6 +88,21 @@ void WriteModuleDirectory(const std::filesystem::path &dir, const ResourceMap &r
         std::filesystem::remove(path, error);
     for (auto &[id, bytes] : resources)
         WriteFileBytes(dir / (std::to_string(id) + ".bin"), bytes);
+}
+
+void WriteModuleDll(const std::filesystem::path &file, const ResourceMap &resources,
+                    bool pe32plus)
+{
+    std::error_code error;
+    if (std::filesystem::is_directory(file, error))
+        throw ToolError(file.string() + ": is a directory, expected a DLL file name");
+    Bytes image;
+    try {
+        image = WriteResourceDll(resources, pe32plus);
+    } catch (const std::length_error &) {
+        throw ToolError(file.string() + ": the resources are too large for one PE image");
+    }
+    WriteFileBytes(file, image);
 }
 
 HMODULE OpenMemoryModule(const ResourceMap &resources)

@@ -60,7 +60,7 @@ IndexedImage ReadPngIndexed(const std::filesystem::path &path)
         throw ToolError(path.string() + ": out of memory reading PNG");
     }
     IndexedImage result;
-    bool paletted = false;
+    volatile bool paletted = false;
     // libpng reports errors by longjmp: nothing with a destructor may be
     // created between here and the end of the block.
     if (setjmp(png_jmpbuf(png)) == 0) {

@@ -225,6 +225,55 @@ void WriteFileBytes(const std::filesystem::path &path, const Bytes &bytes)
         throw ToolError(path.string() + ": write failed");
 }
 
+namespace {
+
+void PrettyInto(std::string &text, const Json &value, int indent)
+{
+    std::string pad(static_cast<size_t>(indent + 2), ' ');
+    if (value.is_object() && !value.empty()) {
+        text += "{\n";
+        size_t i = 0;
+        for (auto &[key, item] : value.items()) {
+            text += pad + Json(key).dump() + ": ";
+            PrettyInto(text, item, indent + 2);
+            text += ++i < value.size() ? ",\n" : "\n";
+        }
+        text += std::string(static_cast<size_t>(indent), ' ') + "}";
+        return;
+    }
+    bool flat = true;
+    if (value.is_array())
+        for (const Json &item : value)
+            flat = flat && !item.is_structured();
+    if (value.is_array() && !flat) {
+        text += "[\n";
+        for (size_t i = 0; i < value.size(); ++i) {
+            text += pad;
+            PrettyInto(text, value[i], indent + 2);
+            text += i + 1 < value.size() ? ",\n" : "\n";
+        }
+        text += std::string(static_cast<size_t>(indent), ' ') + "]";
+        return;
+    }
+    if (value.is_array()) {
+        text += "[";
+        for (size_t i = 0; i < value.size(); ++i)
+            text += (i == 0 ? "" : ", ") + value[i].dump();
+        text += "]";
+        return;
+    }
+    text += value.dump();
+}
+
+} // namespace
+
+std::string PrettyJson(const Json &value)
+{
+    std::string text;
+    PrettyInto(text, value, 0);
+    return text + "\n";
+}
+
 Json ReadJsonFile(const std::filesystem::path &path)
 {
     Bytes bytes = ReadFileBytes(path);

@@ -40,6 +40,8 @@ Bytes FromBase64(const std::string &text, const std::string &where);
 
 Bytes ReadFileBytes(const std::filesystem::path &path);
 void WriteFileBytes(const std::filesystem::path &path, const Bytes &bytes);
+// Indented JSON with lists of plain values kept on one line.
+std::string PrettyJson(const Json &value);
 // Parses a JSON file, reporting the file and position of syntax errors.
 Json ReadJsonFile(const std::filesystem::path &path);
 
