@@ -381,4 +381,40 @@ TEST(PeImage, ModuleKeepsItsOwnCopy)
     EXPECT_EQ(pptest::Served(module.module), (ResourceMap{{2, {7, 7, 7}}}));
 }
 
+TEST(PeImage, RandomDamageNeverEscapesTheImage)
+{
+    // Seeded corruption of the headers and the tree: whatever still parses
+    // must point only into the module's own copy of the image.
+    StandardTree tree;
+    const std::vector<uint8_t> original = tree.tree.Image(true);
+    const size_t damageable = InTree(original, tree.entry) + 16;
+    uint32_t state = 12345;
+    auto next = [&state] {
+        state = state * 1103515245u + 12345u;
+        return state >> 8;
+    };
+    int parsed = 0;
+    for (int round = 0; round < 3000; ++round) {
+        std::vector<uint8_t> image = original;
+        const int flips = 1 + static_cast<int>(next() % 4);
+        for (int i = 0; i < flips; ++i)
+            image[next() % damageable] = static_cast<uint8_t>(next());
+        ModuleCloser module(pptest::FromImage(image));
+        if (module.module == nullptr)
+            continue;
+        ++parsed;
+        const uint8_t *begin = module.module->image.data();
+        const uint8_t *end = begin + module.module->image.size();
+        for (const auto &[id, resource] : module.module->resources) {
+            if (resource.size == 0)
+                continue;
+            EXPECT_TRUE(resource.data >= begin && resource.data <= end &&
+                        resource.size <= static_cast<size_t>(end - resource.data))
+                << "round " << round << " id " << id;
+        }
+    }
+    // Most single-byte damage lands in fields that do not matter.
+    EXPECT_GT(parsed, 0);
+}
+
 } // namespace
