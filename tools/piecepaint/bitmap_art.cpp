@@ -45,20 +45,22 @@ std::vector<Rgb> BuiltinPalette(const std::string &name, int32_t colorCount,
     }
     if (name == "library") {
         if (colorCount != 256)
-            throw ToolError(where + ": the \"library\" palette has 256 colours but the catalogue "
-                                    "has colorCount " +
+            throw ToolError(where +
+                            ": the \"library\" palette has 256 colours but the catalogue "
+                            "has colorCount " +
                             std::to_string(colorCount));
         return LibraryPalette();
     }
     if (name == "vga16") {
         if (colorCount != 16)
-            throw ToolError(where + ": the \"vga16\" palette has 16 colours but the catalogue has "
-                                    "colorCount " +
+            throw ToolError(where +
+                            ": the \"vga16\" palette has 16 colours but the catalogue has "
+                            "colorCount " +
                             std::to_string(colorCount));
-        return {{0, 0, 0},     {128, 0, 0},   {0, 128, 0},   {128, 128, 0},
-                {0, 0, 128},   {128, 0, 128}, {0, 128, 128}, {192, 192, 192},
-                {128, 128, 128}, {255, 0, 0}, {0, 255, 0},   {255, 255, 0},
-                {0, 0, 255},   {255, 0, 255}, {0, 255, 255}, {255, 255, 255}};
+        return {{0, 0, 0},       {128, 0, 0},   {0, 128, 0},   {128, 128, 0},
+                {0, 0, 128},     {128, 0, 128}, {0, 128, 128}, {192, 192, 192},
+                {128, 128, 128}, {255, 0, 0},   {0, 255, 0},   {255, 255, 0},
+                {0, 0, 255},     {255, 0, 255}, {0, 255, 255}, {255, 255, 255}};
     }
     throw ToolError(where + ": unknown built-in palette \"" + name +
                     "\" (known: library, grey, vga16)");
@@ -81,8 +83,7 @@ Rgb ColourFromJson(const Json &value, const std::string &where)
                 ReadInteger(value[i], where + "[" + std::to_string(i) + "]", 0, 255));
         return colour;
     }
-    throw ToolError(where + ": a colour is \"#rrggbb\" or [red, green, blue], got " +
-                    value.dump());
+    throw ToolError(where + ": a colour is \"#rrggbb\" or [red, green, blue], got " + value.dump());
 }
 
 std::vector<Rgb> ColoursFromJson(const Json &value, int32_t colorCount, const std::string &where)
@@ -93,8 +94,7 @@ std::vector<Rgb> ColoursFromJson(const Json &value, int32_t colorCount, const st
         throw ToolError(where + ": expected a built-in palette name or a list of colours");
     if (value.size() != static_cast<size_t>(colorCount))
         throw ToolError(where + ": the palette has " + std::to_string(value.size()) +
-                        " colours but the catalogue's colorCount is " +
-                        std::to_string(colorCount));
+                        " colours but the catalogue's colorCount is " + std::to_string(colorCount));
     std::vector<Rgb> colors;
     for (size_t i = 0; i < value.size(); ++i)
         colors.push_back(ColourFromJson(value[i], where + "[" + std::to_string(i) + "]"));
@@ -127,8 +127,8 @@ Palette PaletteFromJson(const Json &value, int32_t colorCount, int32_t keyIndex,
             if (!list.is_array())
                 throw ToolError(where + ".avoid: expected a list of colour indices");
             for (size_t i = 0; i < list.size(); ++i)
-                avoid.push_back(ReadInteger(list[i], where + ".avoid[" + std::to_string(i) + "]",
-                                            0, colorCount - 1));
+                avoid.push_back(ReadInteger(list[i], where + ".avoid[" + std::to_string(i) + "]", 0,
+                                            colorCount - 1));
         }
     }
     palette.colors = ColoursFromJson(*colours, colorCount, where);
@@ -238,8 +238,7 @@ namespace {
 
 constexpr size_t infoHeaderSize = 40;
 
-Bytes InfoAndColours(int32_t width, int32_t height, uint32_t imageSize,
-                     const ArtSettings &settings)
+Bytes InfoAndColours(int32_t width, int32_t height, uint32_t imageSize, const ArtSettings &settings)
 {
     size_t tableBytes = static_cast<size_t>(settings.colorCount) * 4;
     Bytes bytes(infoHeaderSize + tableBytes, 0);
@@ -265,8 +264,8 @@ Bytes PackRows(const IndexPicture &picture, int32_t bitsPerPixel)
     int32_t stride = RowStride(picture.width, bitsPerPixel);
     Bytes rows(static_cast<size_t>(stride) * picture.height, 0);
     for (int32_t r = 0; r < picture.height; ++r) {
-        const uint8_t *src = &picture.indices[static_cast<size_t>(picture.height - 1 - r) *
-                                              picture.width];
+        const uint8_t *src =
+            &picture.indices[static_cast<size_t>(picture.height - 1 - r) * picture.width];
         uint8_t *dst = &rows[static_cast<size_t>(r) * stride];
         for (int32_t c = 0; c < picture.width; ++c) {
             if (bitsPerPixel == 8)
@@ -285,8 +284,8 @@ Bytes PackRows(const IndexPicture &picture, int32_t bitsPerPixel)
 Bytes EncodeBitmap(const IndexPicture &picture, const ArtSettings &settings)
 {
     Bytes rows = PackRows(picture, settings.bitsPerPixel);
-    Bytes bytes = InfoAndColours(picture.width, picture.height,
-                                 static_cast<uint32_t>(rows.size()), settings);
+    Bytes bytes =
+        InfoAndColours(picture.width, picture.height, static_cast<uint32_t>(rows.size()), settings);
     bytes.insert(bytes.end(), rows.begin(), rows.end());
     return bytes;
 }
@@ -345,9 +344,8 @@ IndexPicture CropMiddle(const IndexPicture &picture, int32_t width, int32_t heig
     return out;
 }
 
-const char *const pngEntryKeys[] = {"id",           "png",           "size",   "indexed",
-                                    "variants",     "variantCount", "variantMethod",
-                                    "comment"};
+const char *const pngEntryKeys[] = {"id",       "png",          "size",          "indexed",
+                                    "variants", "variantCount", "variantMethod", "comment"};
 
 } // namespace
 
@@ -366,8 +364,8 @@ Bytes BitmapFromPngEntry(const Json &entry, const ArtSettings &settings,
     if (!entry["png"].is_string())
         throw ToolError(where + ".png: expected a file path");
     std::filesystem::path path = baseDir / entry["png"].get<std::string>();
-    bool indexed = entry.contains("indexed") && entry["indexed"].is_boolean() &&
-                   entry["indexed"].get<bool>();
+    bool indexed =
+        entry.contains("indexed") && entry["indexed"].is_boolean() && entry["indexed"].get<bool>();
     if (entry.contains("indexed") && !entry["indexed"].is_boolean())
         throw ToolError(where + ".indexed: expected true or false");
 
@@ -397,7 +395,8 @@ Bytes BitmapFromPngEntry(const Json &entry, const ArtSettings &settings,
     if (!entry.contains("variants"))
         return EncodeBitmap(picture, settings);
 
-    std::string axisName = entry["variants"].is_string() ? entry["variants"].get<std::string>() : "";
+    std::string axisName =
+        entry["variants"].is_string() ? entry["variants"].get<std::string>() : "";
     if (axisName != "width" && axisName != "height")
         throw ToolError(where + ".variants: expected \"width\" or \"height\"");
     char axis = axisName[0] == 'w' ? 'w' : 'h';
@@ -408,7 +407,8 @@ Bytes BitmapFromPngEntry(const Json &entry, const ArtSettings &settings,
             ReadInteger(entry["variantCount"], where + ".variantCount", 1, extent));
     std::string method = "scale";
     if (entry.contains("variantMethod")) {
-        method = entry["variantMethod"].is_string() ? entry["variantMethod"].get<std::string>() : "";
+        method =
+            entry["variantMethod"].is_string() ? entry["variantMethod"].get<std::string>() : "";
         if (method != "scale" && method != "middle")
             throw ToolError(where + ".variantMethod: expected \"scale\" or \"middle\"");
     }

@@ -10,8 +10,8 @@ namespace pptool {
 bool InDecodedCodeSpace(uint16_t code)
 {
     // The stretches of the decoding table, merged where they touch.
-    static const uint16_t ranges[][2] = {{2, 61},    {65, 65},   {67, 67},   {69, 168},
-                                         {189, 189}, {191, 191}, {192, 523}, {577, 591},
+    static const uint16_t ranges[][2] = {{2, 61},     {65, 65},    {67, 67},   {69, 168},
+                                         {189, 189},  {191, 191},  {192, 523}, {577, 591},
                                          {593, 1072}, {1085, 1099}};
     for (const auto &range : ranges)
         if (code >= range[0] && code <= range[1])
@@ -65,11 +65,10 @@ void CheckHeader(Report &report, const CatalogView &view, size_t size)
         report.Problem("catalogue: baseLevel " + std::to_string(h.baseLevel) +
                        " is outside the size levels 0 to 4");
     else if (h.levelCount >= 1 && h.levelCount <= 5 && h.baseLevel != 5 - h.levelCount)
-        report.Problem("catalogue: baseLevel " + std::to_string(h.baseLevel) +
-                       " with levelCount " + std::to_string(h.levelCount) +
-                       ": the layout searches levels " + std::to_string(5 - h.levelCount) +
-                       " to 4, but the fit rule takes level " + std::to_string(h.baseLevel) +
-                       " as the largest and level " +
+        report.Problem("catalogue: baseLevel " + std::to_string(h.baseLevel) + " with levelCount " +
+                       std::to_string(h.levelCount) + ": the layout searches levels " +
+                       std::to_string(5 - h.levelCount) + " to 4, but the fit rule takes level " +
+                       std::to_string(h.baseLevel) + " as the largest and level " +
                        std::to_string(h.baseLevel + h.levelCount - 1) +
                        " as the last; baseLevel should be " + std::to_string(5 - h.levelCount));
     if (h.maxPieces <= 0)
@@ -90,8 +89,8 @@ void CheckHeader(Report &report, const CatalogView &view, size_t size)
                        "16 colours");
     int32_t colours = h.colorCount == 16 ? 16 : 256;
     if (h.keyIndex >= colours)
-        report.Problem("catalogue: keyIndex " + std::to_string(h.keyIndex) +
-                       " is beyond the " + std::to_string(colours) + " colours");
+        report.Problem("catalogue: keyIndex " + std::to_string(h.keyIndex) + " is beyond the " +
+                       std::to_string(colours) + " colours");
     if (h.colorCount == 16) {
         const std::pair<const char *, uint8_t> backgrounds[] = {
             {"bgIndex0", h.bgIndex0}, {"bgIndex128", h.bgIndex128}, {"bgIndex192", h.bgIndex192}};
@@ -112,8 +111,8 @@ void CheckHeader(Report &report, const CatalogView &view, size_t size)
         report.Note("catalogue: paintFlags bits " + HexString(h.paintFlags & 0xFFF0u, 4) +
                     " are not read");
     if (h.ruleFlags & ~RULES_ENABLED)
-        report.Note("catalogue: ruleFlags bits " + HexString(h.ruleFlags & ~RULES_ENABLED & 0xFFFF, 4) +
-                    " are not read");
+        report.Note("catalogue: ruleFlags bits " +
+                    HexString(h.ruleFlags & ~RULES_ENABLED & 0xFFFF, 4) + " are not read");
 }
 
 // Codes that may be in the code set when each template's rule runs:
@@ -177,8 +176,8 @@ void CheckRulesAndSelection(Report &report, const CatalogView &view, const Check
         if (hasRule && !rules)
             report.Note(TemplateName(i) + ": has a rule, but ruleFlags disables all rules");
         if (hasRule && rules) {
-            for (auto [label, code] : {std::pair<const char *, int16_t>{"A", t.ruleCodeA},
-                                       {"B", t.ruleCodeB}}) {
+            for (auto [label, code] :
+                 {std::pair<const char *, int16_t>{"A", t.ruleCodeA}, {"B", t.ruleCodeB}}) {
                 if (code == 0 || Present(a, i, code))
                     continue;
                 bool later = a.addedBefore[last].count(static_cast<uint16_t>(code)) != 0;
@@ -219,8 +218,8 @@ std::string Describe(uint16_t id, int32_t level, size_t index, bool aux)
            TemplateName(index) + " at level " + std::to_string(level);
 }
 
-void CheckVariantTable(Report &report, const std::string &name, const Bytes &bitmap,
-                       size_t table, const Expectation &e, int32_t bitsPerPixel)
+void CheckVariantTable(Report &report, const std::string &name, const Bytes &bitmap, size_t table,
+                       const Expectation &e, int32_t bitsPerPixel)
 {
     int32_t extent = e.variants == 'w' ? e.width : e.height;
     uint16_t firstOffset = 0;
@@ -249,8 +248,8 @@ void CheckVariantTable(Report &report, const std::string &name, const Bytes &bit
             report.Problem(name + ": height variant " + std::to_string(k) + " is " +
                            std::to_string(w) + " pixels wide, more than the piece's " +
                            std::to_string(e.width));
-        size_t end = table + offset +
-                     static_cast<size_t>(RowStride(drawWidth, bitsPerPixel)) * drawHeight;
+        size_t end =
+            table + offset + static_cast<size_t>(RowStride(drawWidth, bitsPerPixel)) * drawHeight;
         if (end > bitmap.size()) {
             report.Problem(name + ": the pixels of variant " + std::to_string(k) + " end at byte " +
                            std::to_string(end) + ", past the resource's " +
@@ -265,15 +264,14 @@ void CheckVariantTable(Report &report, const std::string &name, const Bytes &bit
                     (e.variants == 'w' ? "width" : "height") + " without reading past it");
 }
 
-void CheckBitmap(Report &report, const std::string &name, const Bytes &bitmap,
-                 const Expectation &e, const CatalogHeader &h)
+void CheckBitmap(Report &report, const std::string &name, const Bytes &bitmap, const Expectation &e,
+                 const CatalogHeader &h)
 {
     int32_t biSize = 0, width = 0, height = 0, clrUsed = 0, compression = 0;
     uint16_t planes = 0, bitCount = 0;
-    if (!ReadI32(bitmap, 0, biSize) || !ReadI32(bitmap, 4, width) ||
-        !ReadI32(bitmap, 8, height) || !ReadU16(bitmap, 12, planes) ||
-        !ReadU16(bitmap, 14, bitCount) || !ReadI32(bitmap, 16, compression) ||
-        !ReadI32(bitmap, 32, clrUsed)) {
+    if (!ReadI32(bitmap, 0, biSize) || !ReadI32(bitmap, 4, width) || !ReadI32(bitmap, 8, height) ||
+        !ReadU16(bitmap, 12, planes) || !ReadU16(bitmap, 14, bitCount) ||
+        !ReadI32(bitmap, 16, compression) || !ReadI32(bitmap, 32, clrUsed)) {
         report.Problem(name + ": only " + std::to_string(bitmap.size()) +
                        " bytes, shorter than a 40-byte bitmap header");
         return;
@@ -313,8 +311,8 @@ void CheckBitmap(Report &report, const std::string &name, const Bytes &bitmap,
         report.Problem(name + ": negative width or height (pieces are stored bottom-up)");
         return;
     }
-    size_t rows = static_cast<size_t>(RowStride(width, h.bitsPerPixel)) *
-                  static_cast<size_t>(height);
+    size_t rows =
+        static_cast<size_t>(RowStride(width, h.bitsPerPixel)) * static_cast<size_t>(height);
     if (table + rows > bitmap.size())
         report.Problem(name + ": its " + std::to_string(height) + " rows need " +
                        std::to_string(table + rows) + " bytes, the resource has " +
@@ -336,9 +334,8 @@ void CheckTemplates(Report &report, const CatalogView &view, const ResourceMap &
         for (int p = 0; p < 16 && t.mapFrom[p] != t.mapTo[p]; ++p)
             if (t.mapFrom[p] >= colours || t.mapTo[p] >= colours)
                 report.Problem(TemplateName(i) + ": colour substitution " +
-                               std::to_string(t.mapFrom[p]) + " -> " +
-                               std::to_string(t.mapTo[p]) + " is beyond the " +
-                               std::to_string(colours) + " colours");
+                               std::to_string(t.mapFrom[p]) + " -> " + std::to_string(t.mapTo[p]) +
+                               " is beyond the " + std::to_string(colours) + " colours");
         if (t.placeX == 0)
             continue; // never drawn: no bitmap needed
         bool fromAux = t.pieceFlags & PIECE_AUX_MODULE;

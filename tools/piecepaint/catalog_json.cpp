@@ -33,14 +33,14 @@ constexpr Field headerFields[] = {
 };
 
 constexpr Field templateFields[] = {
-    {"drawOrder", 0, 2, Style::Unsigned, 1},       {"placeX", 2, 2, Style::Hex, 1},
-    {"placeY", 4, 2, Style::Hex, 1},               {"bitmapId", 38, 2, Style::Unsigned, 1},
-    {"pieceFlags", 40, 1, Style::Hex, 1},          {"layoutFlags", 42, 2, Style::Hex, 1},
-    {"code", 44, 2, Style::Unsigned, 1},           {"attention", 46, 2, Style::Signed, 1},
-    {"ruleOp", 48, 1, Style::Unsigned, 1},         {"ruleCodeA", 49, 2, Style::Unsigned, 1},
-    {"ruleCodeB", 51, 2, Style::Unsigned, 1},      {"transparentIndex", 53, 1, Style::Unsigned, 1},
-    {"width", 54, 2, Style::Signed, 5},            {"height", 64, 2, Style::Signed, 5},
-    {"offsetX", 74, 2, Style::Signed, 5},          {"offsetY", 84, 2, Style::Signed, 5},
+    {"drawOrder", 0, 2, Style::Unsigned, 1},  {"placeX", 2, 2, Style::Hex, 1},
+    {"placeY", 4, 2, Style::Hex, 1},          {"bitmapId", 38, 2, Style::Unsigned, 1},
+    {"pieceFlags", 40, 1, Style::Hex, 1},     {"layoutFlags", 42, 2, Style::Hex, 1},
+    {"code", 44, 2, Style::Unsigned, 1},      {"attention", 46, 2, Style::Signed, 1},
+    {"ruleOp", 48, 1, Style::Unsigned, 1},    {"ruleCodeA", 49, 2, Style::Unsigned, 1},
+    {"ruleCodeB", 51, 2, Style::Unsigned, 1}, {"transparentIndex", 53, 1, Style::Unsigned, 1},
+    {"width", 54, 2, Style::Signed, 5},       {"height", 64, 2, Style::Signed, 5},
+    {"offsetX", 74, 2, Style::Signed, 5},     {"offsetY", 84, 2, Style::Signed, 5},
 };
 
 // Header bytes the library never reads, kept so that any catalogue can be
@@ -49,7 +49,7 @@ struct Span {
     size_t offset;
     size_t size;
 };
-constexpr Span ignoredHeaderSpans[] = {{0, 6}, {8, 2},  {12, 2}, {26, 2},
+constexpr Span ignoredHeaderSpans[] = {{0, 6},  {8, 2},  {12, 2}, {26, 2},
                                        {33, 1}, {35, 1}, {37, 1}, {39, 1}};
 constexpr size_t templateIgnoredOffset = 41;
 constexpr size_t headerSize = CATALOG_HEADER_SIZE;
@@ -286,7 +286,8 @@ Bytes CatalogFromJson(const Json &desc, const std::string &where)
         throw ToolError(where + ".templates: more than 32767 templates");
     int64_t count = static_cast<int64_t>(templates.size());
     if (desc.contains("templateCount")) {
-        int64_t stated = ReadInteger(desc["templateCount"], where + ".templateCount", -32768, 32767);
+        int64_t stated =
+            ReadInteger(desc["templateCount"], where + ".templateCount", -32768, 32767);
         // A count of 0 or less means no table; only then may it differ.
         if (stated != count && !(stated <= 0 && count == 0))
             throw ToolError(where + ".templateCount: " + std::to_string(stated) + " but " +
@@ -318,8 +319,7 @@ Bytes CatalogFromJson(const Json &desc, const std::string &where)
         bytes.insert(bytes.end(), gap.begin(), gap.end());
         for (size_t i = 0; i < templates.size(); ++i) {
             uint8_t record[templateSize] = {};
-            TemplateFromJson(templates[i], record,
-                             where + ".templates[" + std::to_string(i) + "]");
+            TemplateFromJson(templates[i], record, where + ".templates[" + std::to_string(i) + "]");
             bytes.insert(bytes.end(), record, record + templateSize);
         }
     } else if (desc.contains("gapBytes")) {

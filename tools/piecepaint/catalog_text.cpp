@@ -82,10 +82,9 @@ std::string DescribePlacement(uint16_t word, char axis)
 
 std::string DescribeLayoutFlags(uint16_t flags)
 {
-    static const char *const names[10] = {"X cursor reset",   "Y cursor reset", "Y group start",
-                                          "Y group end",      "X group start",  "X group end",
-                                          "X advance on",     "X advance off",  "Y advance on",
-                                          "Y advance off"};
+    static const char *const names[10] = {
+        "X cursor reset", "Y cursor reset", "Y group start", "Y group end",  "X group start",
+        "X group end",    "X advance on",   "X advance off", "Y advance on", "Y advance off"};
     std::vector<std::string> parts;
     for (int bit = 0; bit < 10; ++bit)
         if (flags & (1u << bit))
@@ -103,8 +102,7 @@ std::string DescribePieceFlags(uint8_t flags)
     if (flags & 0x04)
         parts.push_back("width variants");
     if (flags & 0x08)
-        parts.push_back(flags & 0x04 ? "height variants (width variants win)"
-                                     : "height variants");
+        parts.push_back(flags & 0x04 ? "height variants (width variants win)" : "height variants");
     if (flags & PIECE_LATE)
         parts.push_back("late piece (drawn after the effects)");
     if (flags & 0x10)
@@ -134,13 +132,20 @@ std::string DescribePaintFlags(uint16_t flags)
 
 std::string DescribeOperator(uint32_t op)
 {
-    static const char *const words[15] = {"always",           "neither A nor B",
-                                          "B and not A",      "not A",
-                                          "A and not B",      "not B",
-                                          "A differs from B", "not both A and B",
-                                          "A and B",          "A equals B",
-                                          "B",                "not A, or B",
-                                          "A",                "A, or not B",
+    static const char *const words[15] = {"always",
+                                          "neither A nor B",
+                                          "B and not A",
+                                          "not A",
+                                          "A and not B",
+                                          "not B",
+                                          "A differs from B",
+                                          "not both A and B",
+                                          "A and B",
+                                          "A equals B",
+                                          "B",
+                                          "not A, or B",
+                                          "A",
+                                          "A, or not B",
                                           "A or B"};
     op &= 0xFF;
     return op >= 1 && op <= 14 ? words[op] : words[0];
@@ -222,9 +227,9 @@ void ShowHeader(std::ostream &out, const CatalogHeader &h, size_t size)
     out << "  ruleFlags        " << HexString(h.ruleFlags, 4) << ": "
         << ((h.ruleFlags & RULES_ENABLED) ? "rules enabled" : "rules disabled") << "\n";
     out << "  filterStrength   shrunk " << h.filterStrength[0] << ", natural "
-        << h.filterStrength[1] << ", enlarged " << h.filterStrength[2]
-        << "; on 16-colour devices " << h.filterStrength[3] << ", " << h.filterStrength[4]
-        << ", " << h.filterStrength[5] << "\n";
+        << h.filterStrength[1] << ", enlarged " << h.filterStrength[2] << "; on 16-colour devices "
+        << h.filterStrength[3] << ", " << h.filterStrength[4] << ", " << h.filterStrength[5]
+        << "\n";
 }
 
 void ShowLevels(std::ostream &out, const char *label, const int16_t *values)
@@ -262,7 +267,8 @@ void ShowTemplate(std::ostream &out, int32_t index, const PieceTemplate &t, cons
     out << "    attention   " << DescribeAttention(t.attention) << "\n";
     out << "    bitmapId    " << static_cast<uint16_t>(t.bitmapId) << "; by level:";
     for (int level = 0; level < 5; ++level)
-        out << (level == 0 ? " " : ", ") << static_cast<uint16_t>(LevelBitmapId(t.bitmapId, level, h));
+        out << (level == 0 ? " " : ", ")
+            << static_cast<uint16_t>(LevelBitmapId(t.bitmapId, level, h));
     out << "\n";
     ShowLevels(out, "width      ", t.width);
     ShowLevels(out, "height     ", t.height);
@@ -291,7 +297,8 @@ void ShowCatalog(std::ostream &out, const ResourceMap &resources)
             for (size_t i = 0; i < view.templates.size(); ++i)
                 ShowTemplate(out, static_cast<int32_t>(i), view.templates[i], view.header);
             if (view.templatesMissing > 0)
-                out << "\n" << view.templatesMissing
+                out << "\n"
+                    << view.templatesMissing
                     << " template(s) lie outside the resource and are not shown.\n";
         }
     }

@@ -50,16 +50,20 @@ void AddRenderCommand(CLI::App &app, pptool::RenderArgs &r)
     render->add_option("--dest", r.dest, "Destination rectangle x,y,w,h")->capture_default_str();
     render->add_option("--avail", r.avail, "Space offered w,h (default: the destination's size)");
     render->add_flag("--badge", r.badge, "Show the badge above the picture");
-    render->add_option("--level", r.level, "Size level request: 0 searches, 1-5 fix a level")->capture_default_str();
-    render->add_option("--zoom", r.zoom, "Zoom in percent with --level; 0 natural size")->capture_default_str();
-    render->add_option("--background", r.background, "Background grey / index")->capture_default_str();
+    render->add_option("--level", r.level, "Size level request: 0 searches, 1-5 fix a level")
+        ->capture_default_str();
+    render->add_option("--zoom", r.zoom, "Zoom in percent with --level; 0 natural size")
+        ->capture_default_str();
+    render->add_option("--background", r.background, "Background grey / index")
+        ->capture_default_str();
     render->add_option("--brightness", r.brightness, "Brightness offset")->capture_default_str();
     render->add_option("--options", r.optionsFile, "Option record as a JSON file");
     render->add_option("--bits0", r.bits0, "Raw option word bits0");
     render->add_option("--bits1", r.bits1, "Raw option word bits1");
     render->add_option("--bits2", r.bits2, "Raw option word bits2");
     render->add_option("--codes", r.codes, "Extra option codes, e.g. 500,501");
-    render->add_option("--device", r.device, "truecolor, palette256 or color16")->capture_default_str();
+    render->add_option("--device", r.device, "truecolor, palette256 or color16")
+        ->capture_default_str();
     render->add_option("--canvas", r.canvas, "Device size w,h (default: fits the destination)");
     render->add_option("-o,--output", r.output, "PNG file to write");
     render->add_flag("--explain", r.explain,

@@ -90,8 +90,7 @@ void WriteModuleDirectory(const std::filesystem::path &dir, const ResourceMap &r
         WriteFileBytes(dir / (std::to_string(id) + ".bin"), bytes);
 }
 
-void WriteModuleDll(const std::filesystem::path &file, const ResourceMap &resources,
-                    bool pe32plus)
+void WriteModuleDll(const std::filesystem::path &file, const ResourceMap &resources, bool pe32plus)
 {
     std::error_code error;
     if (std::filesystem::is_directory(file, error))

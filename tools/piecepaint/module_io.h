@@ -19,8 +19,7 @@ ResourceMap ReadModule(const std::filesystem::path &path);
 void WriteModuleDirectory(const std::filesystem::path &dir, const ResourceMap &resources,
                           bool clean);
 // Writes a resource-only DLL (32-bit, or 64-bit with pe32plus).
-void WriteModuleDll(const std::filesystem::path &file, const ResourceMap &resources,
-                    bool pe32plus);
+void WriteModuleDll(const std::filesystem::path &file, const ResourceMap &resources, bool pe32plus);
 
 // An in-memory module for the library, built from the resources; close it
 // with ppCloseModule.

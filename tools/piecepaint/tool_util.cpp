@@ -79,7 +79,8 @@ int64_t ReadInteger(const Json &value, const std::string &where, int64_t min, in
     }
     if (value.is_string())
         return ParseInteger(value.get<std::string>(), where, min, max);
-    throw ToolError(where + ": expected an integer (a number or a string such as \"0x8802\"), got " +
+    throw ToolError(where +
+                    ": expected an integer (a number or a string such as \"0x8802\"), got " +
                     value.dump());
 }
 
