@@ -107,6 +107,12 @@ void CheckHeader(Report &report, const CatalogView &view, size_t size)
             report.Problem("catalogue: a 4-bit catalogue asks for edge smoothing, filtering or "
                            "shrinking, which work on 8-bit pictures only");
     }
+    if (h.bitsPerPixel == 4)
+        for (size_t i = 0; i < view.templates.size(); ++i)
+            if (view.templates[i].pieceFlags & PIECE_RESAMPLE)
+                report.Problem(TemplateName(i) +
+                               ": pieceFlags 0x02 resamples the bitmap one byte per pixel, which "
+                               "works on 8-bit pictures only");
     if (h.paintFlags & 0xFFF0)
         report.Note("catalogue: paintFlags bits " + HexString(h.paintFlags & 0xFFF0u, 4) +
                     " are not read");
