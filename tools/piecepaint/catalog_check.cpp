@@ -317,6 +317,11 @@ void CheckBitmap(Report &report, const std::string &name, const Bytes &bitmap, c
         report.Problem(name + ": negative width or height (pieces are stored bottom-up)");
         return;
     }
+    if (width > 32767 || height > 32767) {
+        report.Problem(name + ": " + std::to_string(width) + " x " + std::to_string(height) +
+                       " is beyond any piece size");
+        return;
+    }
     size_t rows =
         static_cast<size_t>(RowStride(width, h.bitsPerPixel)) * static_cast<size_t>(height);
     if (table + rows > bitmap.size())
