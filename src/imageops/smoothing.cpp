@@ -1,0 +1,255 @@
+// Edge smoothing: background pixels in the inner corner of a one-pixel step
+// get a ramp of indices along the longer side of the step, from the colour
+// of the step towards the background. Ramps are collected in the work
+// buffer and merged into the picture at the end.
+#include "imageops/smoothing.h"
+
+#include "imageops/buffers.h"
+#include "imageops/lowindex.h"
+
+#include <cassert>
+#include <cstddef>
+
+namespace {
+
+constexpr uint8_t kMarker = 1;
+
+// How a walk moves and where the edge pixel beside it lies, in columns and
+// rows, for directions 1 to 8.
+struct DirectionMove {
+    int32_t stepColumns;
+    int32_t stepRows;
+    int32_t probeColumns;
+    int32_t probeRows;
+};
+
+constexpr DirectionMove kDirections[8] = {
+    {+1, 0, 0, +1}, {-1, 0, 0, +1}, {+1, 0, 0, -1}, {-1, 0, 0, -1},
+    {0, -1, -1, 0}, {0, -1, +1, 0}, {0, +1, -1, 0}, {0, +1, +1, 0},
+};
+
+bool ValidDirection(int32_t direction)
+{
+    return direction >= 1 && direction <= 8;
+}
+
+ptrdiff_t StepOffset(int32_t direction, int32_t stride)
+{
+    const DirectionMove &m = kDirections[direction - 1];
+    return m.stepColumns + static_cast<ptrdiff_t>(m.stepRows) * stride;
+}
+
+ptrdiff_t ProbeOffset(int32_t direction, int32_t stride)
+{
+    const DirectionMove &m = kDirections[direction - 1];
+    return m.probeColumns + static_cast<ptrdiff_t>(m.probeRows) * stride;
+}
+
+// The four edge neighbours of a pixel. A neighbour outside the picture is
+// not background for the corner test but has the background's value.
+struct Neighbours {
+    bool leftBg, rightBg, nextBg, previousBg;
+    int32_t left, right, next, previous;
+};
+
+Neighbours ReadNeighbours(const uint8_t *pixel, int32_t r, int32_t c, int32_t width, int32_t height,
+                          int32_t stride, uint8_t b)
+{
+    Neighbours n{false, false, false, false, b, b, b, b};
+    if (c > 0) {
+        n.left = pixel[-1];
+        n.leftBg = n.left == b;
+    }
+    if (c < width - 1) {
+        n.right = pixel[1];
+        n.rightBg = n.right == b;
+    }
+    if (r < height - 1) {
+        n.next = pixel[stride];
+        n.nextBg = n.next == b;
+    }
+    if (r > 0) {
+        n.previous = pixel[-stride];
+        n.previousBg = n.previous == b;
+    }
+    return n;
+}
+
+// A corner pixel: exactly one horizontal and one vertical neighbour belong
+// to the drawing (or lie outside), which makes the pixel the inner corner of
+// a step. Run A follows the row, run B the column.
+struct Corner {
+    int32_t d;
+    int32_t directionA, limitA;
+    int32_t directionB, limitB;
+};
+
+bool FindCorner(const Neighbours &n, int32_t r, int32_t c, int32_t width, int32_t height,
+                Corner &corner)
+{
+    if (n.leftBg == n.rightBg || n.nextBg == n.previousBg)
+        return false;
+    if (!n.nextBg) {
+        if (!n.leftBg)
+            corner = {(n.next + n.left) / 2, 1, width - c, 5, r};
+        else
+            corner = {(n.next + n.right) / 2, 2, c, 6, r};
+    } else {
+        if (!n.leftBg)
+            corner = {(n.previous + n.left) / 2, 3, width - c, 7, height - r};
+        else
+            corner = {(n.previous + n.right) / 2, 4, c, 8, height - r};
+    }
+    return true;
+}
+
+void PaintCorner(uint8_t *pixels, uint8_t *work, ptrdiff_t at, const uint8_t *last, int32_t stride,
+                 uint8_t b, const Corner &corner)
+{
+    // Run A goes first: it may turn a marker into background before run B
+    // looks at it.
+    RunResult runA =
+        TraceRun(pixels + at, pixels, last, stride, b, corner.limitA, corner.directionA);
+    RunResult runB =
+        TraceRun(pixels + at, pixels, last, stride, b, corner.limitB, corner.directionB);
+    if (runA.length >= 2 && runB.length >= 2)
+        return;
+    int32_t lengthA = runA.open ? 0 : runA.length;
+    int32_t lengthB = runB.open ? 0 : runB.length;
+    if (lengthA >= 2)
+        FillRamp(work + at, lengthA, corner.d, b, corner.directionA, stride);
+    if (lengthB >= 2)
+        FillRamp(work + at, lengthB, corner.d, b, corner.directionB, stride);
+}
+
+// Ramps win over the picture; elsewhere markers become background.
+void MergeRamps(uint8_t *pixels, const uint8_t *work, uint32_t size, uint8_t b)
+{
+    for (uint32_t i = 0; i < size; ++i) {
+        uint8_t ramp = work[i];
+        uint8_t pixel = pixels[i];
+        pixels[i] = ramp != b ? ramp : (pixel == kMarker ? b : pixel);
+    }
+}
+
+} // namespace
+
+// Positions are handled as offsets from the buffer start so that a probe
+// before the start or past the end is compared, never formed as a pointer.
+// Lengths of 256 or more are carried in full beside the open-end flag; a
+// length is never cut to 8 bits.
+RunResult TraceRun(uint8_t *start, const uint8_t *bufferStart, const uint8_t *bufferLast,
+                   int32_t stride, int32_t b, int32_t limit, int32_t direction)
+{
+    assert(ValidDirection(direction));
+    assert(start >= bufferStart && start <= bufferLast);
+    if (!ValidDirection(direction))
+        return RunResult{0, 0};
+    const ptrdiff_t s = StepOffset(direction, stride);
+    const ptrdiff_t q = ProbeOffset(direction, stride);
+    const ptrdiff_t last = bufferLast - bufferStart;
+    // The one pixel a walk may write lies in the same buffer as start.
+    ptrdiff_t p = start - bufferStart;
+    uint8_t *base = start - p;
+
+    int32_t n = limit;
+    while (n > 0) {
+        if (p < 0 || p >= last || p + q < 0 || p + q >= last)
+            break;
+        if (base[p] != b || base[p + q] == b)
+            break;
+        --n;
+        p += s;
+    }
+    const int32_t length = limit - n;
+    if (n == 0)
+        return RunResult{length, 1};
+    // Only a walk given a limit beyond the picture can end outside the
+    // buffer; nothing there can close it.
+    if (p < 0 || p > last)
+        return RunResult{length, 1};
+    if (base[p] == b)
+        return RunResult{length, 0};
+    if (base[p] == kMarker) {
+        base[p] = static_cast<uint8_t>(b);
+        return RunResult{length + 1, 0};
+    }
+    return RunResult{length, 1};
+}
+
+// Values above 255 cannot be stored: such a value is written as 255 and the
+// ramp ends there.
+void FillRamp(uint8_t *position, int32_t count, int32_t d, int32_t b, int32_t direction,
+              int32_t stride)
+{
+    assert(ValidDirection(direction));
+    assert(count >= 0);
+    if (!ValidDirection(direction) || count <= 0)
+        return;
+    int32_t q;
+    int32_t n;
+    if (b > d) {
+        q = (b - d) / count;
+        n = count;
+        if (q == 0) {
+            q = 1;
+            n = b - d;
+        }
+    } else {
+        q = -((d - b) / count);
+        n = count;
+        if (q == 0) {
+            q = -1;
+            n = d - b;
+        }
+    }
+    const ptrdiff_t s = StepOffset(direction, stride);
+    int32_t v = d;
+    uint8_t *p = position;
+    for (int32_t i = 0; i < n; ++i) {
+        v = LowIndexUp(v + q);
+        if (v > 255) {
+            *p = 255;
+            return;
+        }
+        *p = static_cast<uint8_t>(v);
+        p += s;
+    }
+}
+
+uint8_t *SmoothEdges(uint8_t *pixels, uint8_t *work, int32_t width, int32_t height, int32_t stride,
+                     int32_t size, int32_t background)
+{
+    assert(width >= 0 && height >= 0 && stride >= width && size >= 0);
+    assert(height == 0 || static_cast<int64_t>(height - 1) * stride + width <= size);
+    assert(background >= 0 && background <= 255);
+    const uint32_t bytes = size > 0 ? static_cast<uint32_t>(size) : 0;
+    const auto b = static_cast<uint8_t>(background);
+
+    auto *ramps = static_cast<uint8_t *>(ReuseBuf(work, bytes, background, 1));
+    if (ramps == nullptr) {
+        ReplaceIndex(pixels, background, kMarker, bytes);
+        return nullptr;
+    }
+    if (bytes == 0)
+        return ramps;
+
+    // The scan sees the picture as earlier walks of this call left it.
+    const uint8_t *last = pixels + (bytes - 1);
+    for (int32_t r = 0; r < height; ++r) {
+        const ptrdiff_t rowStart = static_cast<ptrdiff_t>(r) * stride;
+        for (int32_t c = 0; c < width; ++c) {
+            uint8_t *pixel = pixels + rowStart + c;
+            if (*pixel != b)
+                continue;
+            Corner corner;
+            if (!FindCorner(ReadNeighbours(pixel, r, c, width, height, stride, b), r, c, width,
+                            height, corner))
+                continue;
+            PaintCorner(pixels, ramps, rowStart + c, last, stride, b, corner);
+        }
+    }
+
+    MergeRamps(pixels, ramps, bytes, b);
+    return ramps;
+}
