@@ -1,9 +1,11 @@
 // PaintPrt: one call paints one complete picture and owns the catalogue
 // and the placed-piece records for its length.
 #include "api/loader.h"
+#include "api/paint.h"
 #include "catalog/records.h"
 #include "catalog/validate.h"
 #include "imageops/buffers.h"
+#include "layout/layout.h"
 #include "platform/win32.h"
 
 namespace {
@@ -39,6 +41,14 @@ PlacedPiece *AllocPieces(const CatalogHeader *catalogue, int32_t *result)
 
 } // namespace
 
+int32_t PaintHeightLimit(int32_t availHeight, int32_t reserveHeight, int32_t showBadge)
+{
+    if (showBadge == 0)
+        return availHeight;
+    return static_cast<int32_t>(static_cast<uint32_t>(availHeight) -
+                                static_cast<uint32_t>(reserveHeight));
+}
+
 extern "C" PIECEPAINT_API int WINAPI PaintPrt(HDC hdc, HMODULE resModule, HMODULE auxModule,
                                               int destLeft, int destTop, int destWidth,
                                               int destHeight, int availWidth, int availHeight,
@@ -47,8 +57,7 @@ extern "C" PIECEPAINT_API int WINAPI PaintPrt(HDC hdc, HMODULE resModule, HMODUL
                                               int brightness, const uint16_t *extraCodes)
 {
     (void)hdc, (void)auxModule, (void)destLeft, (void)destTop, (void)destWidth, (void)destHeight;
-    (void)availWidth, (void)availHeight, (void)showBadge, (void)levelRequest, (void)zoomPercent;
-    (void)options, (void)background, (void)brightness, (void)extraCodes;
+    (void)zoomPercent, (void)background, (void)brightness;
 
     int32_t result = PP_RESULT_OK;
     HGLOBAL catalogueHandle = nullptr;
@@ -57,6 +66,24 @@ extern "C" PIECEPAINT_API int WINAPI PaintPrt(HDC hdc, HMODULE resModule, HMODUL
     const CatalogHeader *catalogue = LoadCatalogue(resModule, &catalogueHandle, &result);
     if (result == PP_RESULT_OK)
         pieces = AllocPieces(catalogue, &result);
+
+    int32_t count = 0;
+    LayoutResult layout = {};
+    if (result == PP_RESULT_OK) {
+        int32_t heightLimit = PaintHeightLimit(availHeight, catalogue->reserveHeight, showBadge);
+        count = LayoutPieces(levelRequest, availWidth, heightLimit, options, pieces, &layout,
+                             catalogue, extraCodes);
+    }
+    if (result == PP_RESULT_OK && count == 0) {
+        result = PP_RESULT_NOTHING_SELECTED;
+    } else if (result == PP_RESULT_OK) {
+        // TODO(compose): the composition driver is called here, and its result
+        // becomes the paint's, with hdc, resModule, auxModule, the destination
+        // rectangle, availWidth, availHeight, showBadge, levelRequest,
+        // zoomPercent, the enlargement threshold 1.52f, pieces, count,
+        // &layout, catalogue, background and brightness. Until it exists a
+        // laid-out picture is reported as drawn without drawing anything.
+    }
 
     FreeBuf(pieces);
     if (catalogueHandle != nullptr)
