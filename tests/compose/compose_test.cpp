@@ -302,6 +302,31 @@ TEST(ComposePicture, UnshrunkVariantPieceUsesEntryZero)
     EXPECT_EQ(pptest::DibRows(pptest::PictureCall(dc.get())), expected);
 }
 
+TEST(ComposePicture, UnshrunkPictureKeepsLatePiecesAtNaturalSize)
+{
+    // The fit rule decides to shrink, but the catalogue does not allow the
+    // picture to be shrunk: the device scales the whole picture, so late
+    // pieces keep their natural size and place inside it.
+    DeviceGuard dc(PP_DEVICE_TRUECOLOR, 64, 64);
+    Scene s;
+    s.header.levelCount = 1;
+    s.Picture(48, 4);
+    s.levelRequest = 0;
+    s.availWidth = s.destWidth = 24;
+    s.Add(MakePlaced(ID_A, 0, 0, 1, 1), pptest::Uniform8(1, 1, 0)); // key: transparent
+    s.Add(MakePlaced(ID_B, 4, 2, 40, 2, PIECE_WIDTH_VARIANTS),
+          pptest::VariantBitmap(40, 2, true, 30, 100));
+    ASSERT_EQ(s.Compose(dc.get()), PP_RESULT_OK);
+    DeviceCall call = pptest::PictureCall(dc.get());
+    EXPECT_EQ(call.args[2], 24) << "drawn at half size by the device";
+    EXPECT_EQ(call.args[6], 48);
+    EXPECT_EQ(s.pieces[1].x, 4);
+    EXPECT_EQ(s.pieces[1].y, 2);
+    Bytes expected = pptest::Rows8(
+        48, 4, [](int x, int y) -> uint8_t { return x >= 4 && x < 44 && y >= 2 ? 100 : 255; }, 255);
+    EXPECT_EQ(pptest::DibRows(call), expected);
+}
+
 TEST(ComposePicture, ResampledLatePieceFollowsTheShrunkPicture)
 {
     DeviceGuard dc(PP_DEVICE_TRUECOLOR, 16, 16);
