@@ -100,20 +100,17 @@ uint8_t *FilterPic(uint8_t *pixels, uint8_t *work, int32_t width, int32_t height
     const uint32_t size = height > 0 && stride > 0
                               ? static_cast<uint32_t>(stride) * static_cast<uint32_t>(height)
                               : 0;
-    // Every byte of the work buffer is written below (the pixels as they
-    // were, the padding as background), so it needs no fill first; the bytes
-    // that come back are those of a buffer filled with the background.
-    auto *out = static_cast<uint8_t *>(ReuseBuf(work, size, background, 0));
+    // The padding keeps the background the buffer is filled with; every
+    // pixel starts as it was and interior pixels are filtered below.
+    auto *out = static_cast<uint8_t *>(ReuseBuf(work, size, background, 1));
     if (out == nullptr)
         return nullptr;
-
-    const auto bg = static_cast<uint8_t>(background);
     for (int32_t r = 0; r < height; ++r) {
         const ptrdiff_t start = static_cast<ptrdiff_t>(r) * stride;
         std::memcpy(out + start, pixels + start, static_cast<size_t>(width));
-        std::memset(out + start + width, bg, static_cast<size_t>(stride - width));
     }
 
+    const auto bg = static_cast<uint8_t>(background);
     const FilterWeights w{static_cast<uint32_t>(cornerWeight),
                           static_cast<uint32_t>(edgeWeight),
                           static_cast<uint32_t>(centreWeight),
