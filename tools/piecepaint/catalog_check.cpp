@@ -354,6 +354,10 @@ void CheckTemplates(Report &report, const CatalogView &view, const ResourceMap &
         char variants = (t.pieceFlags & PIECE_WIDTH_VARIANTS)    ? 'w'
                         : (t.pieceFlags & PIECE_HEIGHT_VARIANTS) ? 'h'
                                                                  : 0;
+        // A host's fixed level request may pick any level: their bitmaps are
+        // in use even where the search never goes.
+        for (int32_t level = 0; level < firstLevel; ++level)
+            used.insert({fromAux, static_cast<uint16_t>(LevelBitmapId(t.bitmapId, level, h))});
         for (int32_t level = firstLevel; level <= 4; ++level) {
             Expectation e{t.width[level], t.height[level], variants};
             if (e.width < 0 || e.height < 0) {
