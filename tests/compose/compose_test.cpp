@@ -3,7 +3,7 @@
 #include "api/palette.h"
 #include "compose/compose.h"
 #include "platform/portable/heap.h"
-#include "scene.h"
+#include "support/scene.h"
 
 #include <gtest/gtest.h>
 

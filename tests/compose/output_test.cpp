@@ -2,7 +2,7 @@
 // the device log and the surface.
 #include "compose/output.h"
 #include "platform/portable/heap.h"
-#include "scene.h"
+#include "support/scene.h"
 
 #include <gtest/gtest.h>
 
