@@ -68,6 +68,12 @@ struct DeviceCall {
 
 enum : int { DEVICE_PALETTE_SLOTS = 256, DEVICE_STATIC_COLORS = 20 };
 
+// How far a logical palette is realised on one device.
+struct RealisedPalette {
+    uint32_t generation = 0;
+    std::vector<bool> mapped; // per entry
+};
+
 struct HDC__ {
     int kind = PP_DEVICE_TRUECOLOR;
     int32_t width = 0;
@@ -83,7 +89,7 @@ struct HDC__ {
     // slot, and the serial of the palette that entered it (0 static, -1 free).
     uint32_t systemColors[DEVICE_PALETTE_SLOTS] = {};
     int64_t slotOwner[DEVICE_PALETTE_SLOTS] = {};
-    std::map<uint64_t, uint32_t> realised; // palette serial -> generation realised
+    std::map<uint64_t, RealisedPalette> realised; // by palette serial
     bool logging = true;
     std::vector<DeviceCall> log;
     std::string logText; // backing store of ppDCLogText
@@ -134,6 +140,12 @@ class CallRecord {
 };
 
 bool ObjectLogging();
+
+// Test hook: the n-th next CreateRectRgn, CreateSolidBrush or CreatePalette
+// (1 = the very next) fails and returns null; 0 disarms.
+void ppGdiFailCreateNth(int32_t n);
+// Counts a creation down; true when this one is to fail.
+bool CreationFails();
 
 // Reading the logs (tests and the host API).
 const std::vector<DeviceCall> &DeviceLog(HDC hdc);

@@ -5,8 +5,9 @@
 // palette enters, in entry order, each entry that is not yet in the system
 // palette (or every entry flagged PC_NOCOLLAPSE or PC_RESERVED) into the next
 // free slot, and returns how many it entered. A palette realised again
-// without a change enters nothing; UnrealizeObject makes its next realisation
-// start over, giving back the slots it held. A palette selected as a
+// enters only what found no room before, so a repeat enters nothing;
+// UnrealizeObject makes its next realisation start over, giving back the
+// slots it held. A palette selected as a
 // foreground palette first takes back the slots of every other palette. The
 // stock palette holds only static colours and enters nothing. Devices without
 // a palette map nothing. Surfaces hold RGB on every device; the system
@@ -62,25 +63,32 @@ UINT Realise(HDC__ *dc, HGDIOBJ__ *palette)
         return 0;
     int64_t owner = static_cast<int64_t>(palette->serial);
     auto found = dc->realised.find(palette->serial);
-    if (found != dc->realised.end() && found->second == palette->generation)
-        return 0;
-    FreeSlots(dc, owner);
+    if (found != dc->realised.end() && found->second.generation != palette->generation)
+        FreeSlots(dc, owner);
     if (!dc->paletteBackground)
         FreeOtherPalettes(dc, owner);
+    RealisedPalette &state = dc->realised[palette->serial];
+    state.generation = palette->generation;
+    state.mapped.resize(palette->entries.size(), false);
     UINT entered = 0;
-    for (const PALETTEENTRY &entry : palette->entries) {
+    for (size_t i = 0; i < palette->entries.size(); ++i) {
+        if (state.mapped[i])
+            continue;
+        const PALETTEENTRY &entry = palette->entries[i];
         uint32_t color = EntryColor(entry);
         bool ownSlot = (entry.peFlags & (PC_NOCOLLAPSE | PC_RESERVED)) != 0;
-        if (!ownSlot && InSystemPalette(dc, color))
+        if (!ownSlot && InSystemPalette(dc, color)) {
+            state.mapped[i] = true;
             continue;
+        }
         int slot = FreeSlot(dc);
         if (slot < 0)
-            break;
+            break; // the rest stays unmapped until slots come free
         dc->systemColors[slot] = color;
         dc->slotOwner[slot] = owner;
+        state.mapped[i] = true;
         ++entered;
     }
-    dc->realised[palette->serial] = palette->generation;
     return entered;
 }
 
@@ -94,7 +102,7 @@ extern "C" HPALETTE CreatePalette(const LOGPALETTE *palette)
         return nullptr;
     }
     record.Hex(palette->palVersion).Int(palette->palNumEntries);
-    if (palette->palNumEntries == 0) {
+    if (palette->palNumEntries == 0 || CreationFails()) {
         record.Finish(nullptr, 0, "null");
         return nullptr;
     }
