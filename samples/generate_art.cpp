@@ -52,6 +52,9 @@ enum Index : int {
     // An odd index below 14 repeats the accent below it, so art may use it
     // for a part that substitutions treat apart: the tree's branches.
     BRANCH = 11,
+    // The darkest grey: outlines of the pieces that are shrunk with the
+    // picture, where black (0) would average into accents.
+    DARK = 24,
 };
 
 struct Rgb {
@@ -305,29 +308,38 @@ std::vector<Piece> MainPieces()
     std::vector<Piece> pieces;
 
     {
-        Piece p{"ground", 520, 70, {}};
-        p.layers.push_back(Fill(Rect(-1, 0, 521, 71), GREEN));
+        // The road is drawn first in every picture and is shrunk with it, so
+        // it keeps to greys: their indices average into greys.
+        Piece p{"road", 520, 24, {}};
+        p.layers.push_back(Fill(Rect(-1, 0, 521, 25), 92));
+        p.layers.push_back(Fill(Rect(-1, 0, 521, 3), 164));
+        for (double x = 8; x < 520; x += 48)
+            p.layers.push_back(Fill(Rect(x, 13, x + 24, 15.5), 236));
+        pieces.push_back(p);
+    }
+    {
+        Piece p{"lawn", 520, 56, {}};
+        p.layers.push_back(Fill(Rect(-1, 0, 521, 57), GREEN));
         p.layers.push_back(Fill(Rect(-1, -1, 521, 2.5), DARK_GREEN));
         // Tufts of grass, spread by a fixed sequence.
         unsigned seed = 7;
-        for (int i = 0; i < 46; ++i) {
+        for (int i = 0; i < 40; ++i) {
             seed = seed * 1103515245u + 12345u;
             double x = 6 + (seed >> 8) % 508;
             seed = seed * 1103515245u + 12345u;
-            double y = 14 + (seed >> 8) % 50;
+            double y = 12 + (seed >> 8) % 40;
             p.layers.push_back(Stroke({{x - 3, y}, {x - 1, y - 5}}, 0.6, DARK_GREEN));
             p.layers.push_back(Stroke({{x + 2, y}, {x + 3, y - 6}}, 0.6, DARK_GREEN));
         }
-        p.layers.push_back(
-            Fill(Polygon({{237, 20}, {263, 20}, {292, 71}, {208, 71}}), 200, 150, 1.5));
+        p.layers.push_back(Fill(Polygon({{237, -1}, {263, -1}, {292, 57}, {208, 57}}), 200, 150, 1.5));
         pieces.push_back(p);
     }
     {
         Piece p{"walls", 200, 140, {}};
-        p.layers.push_back(Fill(Rect(0, 0, 200, 140), 228, BLACK, 2));
+        p.layers.push_back(Fill(Rect(0, 0, 200, 140), 228, DARK, 2));
         for (double y : {26.0, 50.0, 74.0, 98.0})
             p.layers.push_back(Stroke({{3, y}, {197, y}}, 0.5, 206));
-        p.layers.push_back(Fill(Rect(0, 124, 200, 140), 150, BLACK, 2));
+        p.layers.push_back(Fill(Rect(0, 124, 200, 140), 150, DARK, 2));
         pieces.push_back(p);
     }
     Shape roof = Polygon({{0, 100}, {120, 0}, {240, 100}});
@@ -346,10 +358,10 @@ std::vector<Piece> MainPieces()
     }
     {
         Piece p{"chimney", 28, 70, {}};
-        p.layers.push_back(Fill(Rect(2, 8, 26, 70), 120, BLACK, 2));
+        p.layers.push_back(Fill(Rect(2, 8, 26, 70), 120, DARK, 2));
         for (double y : {24.0, 40.0, 56.0})
             p.layers.push_back(Stroke({{4, y}, {24, y}}, 0.5, 92));
-        p.layers.push_back(Fill(Rect(0, 0, 28, 10), 84, BLACK, 2));
+        p.layers.push_back(Fill(Rect(0, 0, 28, 10), 84, DARK, 2));
         pieces.push_back(p);
     }
     {
@@ -399,8 +411,8 @@ std::vector<Piece> MainPieces()
         pieces.push_back(p);
     }
     {
-        Piece p{"rail", 116, 4, {}};
-        p.layers.push_back(Fill(Rect(0, 0, 116, 4), BROWN, BLACK, 1));
+        Piece p{"rail", 116, 3, {}};
+        p.layers.push_back(Fill(Rect(0, 0, 116, 3), BROWN, BLACK, 0.8));
         pieces.push_back(p);
     }
     {
