@@ -52,9 +52,10 @@ enum Index : int {
     // An odd index below 14 repeats the accent below it, so art may use it
     // for a part that substitutions treat apart: the tree's branches.
     BRANCH = 11,
-    // The darkest grey: outlines of the pieces that are shrunk with the
-    // picture, where black (0) would average into accents.
-    DARK = 24,
+    // The outline grey of the pieces drawn before the effects. Averaging and
+    // the filter's sharpening work on indices: black (0) would average into
+    // accents, and a grey much darker than this would sharpen below 14.
+    DARK = 56,
 };
 
 struct Rgb {
