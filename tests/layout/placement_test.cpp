@@ -12,7 +12,7 @@ namespace {
 using pptest::LayoutRun;
 using pptest::RunLayout;
 
-struct Spec {
+struct Shape {
     uint16_t placeX;
     uint16_t placeY;
     uint16_t flags = 0;
@@ -22,11 +22,11 @@ struct Spec {
     int16_t offsetY = 0;
 };
 
-std::vector<PieceTemplate> Build(const std::vector<Spec> &specs)
+std::vector<PieceTemplate> Build(const std::vector<Shape> &shapes)
 {
     std::vector<PieceTemplate> templates;
-    for (size_t i = 0; i < specs.size(); ++i) {
-        const Spec &s = specs[i];
+    for (size_t i = 0; i < shapes.size(); ++i) {
+        const Shape &s = shapes[i];
         PieceTemplate t = pptest::PlacedTemplate(i, s.placeX, s.placeY, s.flags);
         pptest::SetSize(t, s.width, s.height);
         pptest::SetOffsets(t, s.offsetX, s.offsetY);
@@ -37,14 +37,14 @@ std::vector<PieceTemplate> Build(const std::vector<Spec> &specs)
 
 struct PlacementCase {
     std::string name;
-    std::vector<Spec> specs;
+    std::vector<Shape> shapes;
     std::vector<int16_t> x; // after normalisation, by template
     std::vector<int16_t> y; // empty: not checked
     int16_t width;
     int16_t height;
 };
 
-std::vector<Spec> Group(int16_t lastOffset)
+std::vector<Shape> Group(int16_t lastOffset)
 {
     return {{0xA001, 0x8001, 0x010},
             {0x8003, 0x8001},
@@ -54,9 +54,9 @@ std::vector<Spec> Group(int16_t lastOffset)
 }
 
 // A first-pass piece of 100 x 50 at the origin, then the given pieces.
-std::vector<Spec> AfterFrame(std::vector<Spec> rest)
+std::vector<Shape> AfterFrame(std::vector<Shape> rest)
 {
-    rest.insert(rest.begin(), Spec{0xA001, 0xA001, 0, 100, 50});
+    rest.insert(rest.begin(), Shape{0xA001, 0xA001, 0, 100, 50});
     return rest;
 }
 
@@ -195,8 +195,8 @@ class Placement : public ::testing::TestWithParam<PlacementCase> {};
 TEST_P(Placement, PositionsAndBox)
 {
     const PlacementCase &c = GetParam();
-    LayoutRun run = RunLayout(pptest::DefaultHeader(), Build(c.specs));
-    ASSERT_EQ(run.count, static_cast<int32_t>(c.specs.size()));
+    LayoutRun run = RunLayout(pptest::DefaultHeader(), Build(c.shapes));
+    ASSERT_EQ(run.count, static_cast<int32_t>(c.shapes.size()));
     if (!c.x.empty()) {
         EXPECT_EQ(run.x, c.x);
     }
