@@ -1,5 +1,7 @@
 #include "bitmap_art.h"
 
+#include "api/palette.h"
+
 #include <cmath>
 #include <limits>
 #include <map>
@@ -8,27 +10,11 @@ namespace pptool {
 
 std::vector<Rgb> LibraryPalette()
 {
-    std::vector<Rgb> colors = {
-        {255, 0, 0}, {255, 255, 0}, {0, 255, 0}, {0, 255, 255}, {255, 0, 255}};
-    // Greys: odd multiples of 128, 64, ... 2, coarsest first.
-    for (int a = 256, b = 128; b != 0 && colors.size() < 132; a = b, b /= 2) {
-        for (int n = 255; n >= 1; --n) {
-            if (colors.size() < 132 && n % a != 0 && n % b == 0) {
-                uint8_t v = static_cast<uint8_t>(n);
-                colors.push_back({v, v, v});
-            }
-        }
-    }
-    // Colour cubes of 3, 4, 5 ... levels per channel, greys left out.
-    for (int levels = 3; colors.size() < 256; ++levels) {
-        int step = 255 / levels;
-        for (int r = step; r < 256 && colors.size() < 256; r += step)
-            for (int g = step; g < 256 && colors.size() < 256; g += step)
-                for (int b = step; b < 256 && colors.size() < 256; b += step)
-                    if (!(r == g && g == b))
-                        colors.push_back({static_cast<uint8_t>(r), static_cast<uint8_t>(g),
-                                          static_cast<uint8_t>(b)});
-    }
+    PALETTEENTRY entries[256];
+    BuildPaletteEntries(entries);
+    std::vector<Rgb> colors;
+    for (const PALETTEENTRY &entry : entries)
+        colors.push_back({entry.peRed, entry.peGreen, entry.peBlue});
     return colors;
 }
 

@@ -107,6 +107,12 @@ void CheckHeader(Report &report, const CatalogView &view, size_t size)
             report.Problem("catalogue: a 4-bit catalogue asks for edge smoothing, filtering or "
                            "shrinking, which work on 8-bit pictures only");
     }
+    if (h.bitsPerPixel == 4)
+        for (size_t i = 0; i < view.templates.size(); ++i)
+            if (view.templates[i].pieceFlags & PIECE_RESAMPLE)
+                report.Problem(TemplateName(i) +
+                               ": pieceFlags 0x02 resamples the bitmap one byte per pixel, which "
+                               "works on 8-bit pictures only");
     if (h.paintFlags & 0xFFF0)
         report.Note("catalogue: paintFlags bits " + HexString(h.paintFlags & 0xFFF0u, 4) +
                     " are not read");
@@ -311,6 +317,11 @@ void CheckBitmap(Report &report, const std::string &name, const Bytes &bitmap, c
         report.Problem(name + ": negative width or height (pieces are stored bottom-up)");
         return;
     }
+    if (width > 32767 || height > 32767) {
+        report.Problem(name + ": " + std::to_string(width) + " x " + std::to_string(height) +
+                       " is beyond any piece size");
+        return;
+    }
     size_t rows =
         static_cast<size_t>(RowStride(width, h.bitsPerPixel)) * static_cast<size_t>(height);
     if (table + rows > bitmap.size())
@@ -343,6 +354,10 @@ void CheckTemplates(Report &report, const CatalogView &view, const ResourceMap &
         char variants = (t.pieceFlags & PIECE_WIDTH_VARIANTS)    ? 'w'
                         : (t.pieceFlags & PIECE_HEIGHT_VARIANTS) ? 'h'
                                                                  : 0;
+        // A host's fixed level request may pick any level: their bitmaps are
+        // in use even where the search never goes.
+        for (int32_t level = 0; level < firstLevel; ++level)
+            used.insert({fromAux, static_cast<uint16_t>(LevelBitmapId(t.bitmapId, level, h))});
         for (int32_t level = firstLevel; level <= 4; ++level) {
             Expectation e{t.width[level], t.height[level], variants};
             if (e.width < 0 || e.height < 0) {

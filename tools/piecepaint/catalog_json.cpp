@@ -435,7 +435,7 @@ ResourceMap ModuleFromJson(const Json &description, const std::filesystem::path 
             throw ToolError(where + ": expected an object");
         if (!entry.contains("id"))
             throw ToolError(where + ": missing \"id\"");
-        uint16_t id = static_cast<uint16_t>(ReadInteger(entry["id"], where + ".id", 1, 65535));
+        uint16_t id = static_cast<uint16_t>(ReadInteger(entry["id"], where + ".id", 0, 65535));
         if (resources.count(id) != 0)
             throw ToolError(where + ": resource " + std::to_string(id) +
                             (id == catalogueId && description.contains("catalogue")
@@ -452,7 +452,7 @@ ResourceMap ModuleFromJson(const Json &description, const std::filesystem::path 
         ArtSettings settings = ArtFor(resources, description);
         for (size_t i : art) {
             const Json &entry = entries[i];
-            uint16_t id = static_cast<uint16_t>(ReadInteger(entry["id"], "id", 1, 65535));
+            uint16_t id = static_cast<uint16_t>(ReadInteger(entry["id"], "id", 0, 65535));
             resources[id] = BitmapFromPngEntry(entry, settings, baseDir,
                                                "resources[" + std::to_string(i) + "]");
         }

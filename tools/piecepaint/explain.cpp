@@ -3,6 +3,7 @@
 #include "api/paint.h"
 #include "catalog/validate.h"
 #include "catalog_text.h"
+#include "compose/scale.h"
 #include "layout/layout.h"
 #include "option_json.h"
 #include "select/codeset.h"
@@ -243,6 +244,40 @@ void ExplainPieces(std::ostream &out, const LayoutRun &run, const CatalogView &v
     }
 }
 
+void ExplainScale(std::ostream &out, const ExplainInput &input, const CatalogHeader *header,
+                  const LayoutResult &result)
+{
+    ScaleInput in{};
+    in.width = result.width;
+    in.height = result.height;
+    in.level = result.level;
+    in.baseLevel = header->baseLevel;
+    in.levelCount = header->levelCount;
+    in.reserveHeight = header->reserveHeight;
+    in.shrinkAllowed = (header->paintFlags & PAINT_SHRINK) ? 1 : 0;
+    in.levelRequest = input.levelRequest;
+    in.zoomPercent = input.zoomPercent;
+    in.availWidth = input.availWidth;
+    in.availHeight = input.availHeight;
+    in.destLeft = input.dest[0];
+    in.destTop = input.dest[1];
+    in.destWidth = input.dest[2];
+    in.destHeight = input.dest[3];
+    in.threshold = 1.52f;
+    in.showBadge = input.showBadge ? 1 : 0;
+    ScaleDecision d = DecideScale(in);
+    out << "Drawn " << d.drawnWidth << " x " << d.drawnHeight << " at " << d.x << ", " << d.y;
+    if (d.shrink)
+        out << ", shrunk by " << d.scale;
+    else if (d.enlarge)
+        out << ", enlarged by " << d.scale;
+    else
+        out << ", natural size";
+    if (input.showBadge && !d.showBadge)
+        out << "; no room is left for the badge, so it is not drawn";
+    out << "\n";
+}
+
 } // namespace
 
 void Explain(std::ostream &out, const ExplainInput &input)
@@ -277,6 +312,8 @@ void Explain(std::ostream &out, const ExplainInput &input)
         out << " " << index;
     out << (selected.empty() ? " none\n" : "\n");
     ExplainPieces(out, run, view);
+    if (run.count > 0)
+        ExplainScale(out, input, header, run.result);
 }
 
 } // namespace pptool

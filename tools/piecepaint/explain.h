@@ -20,6 +20,8 @@ struct ExplainInput {
     int32_t availWidth = 0;
     int32_t availHeight = 0;
     bool showBadge = false;
+    int32_t zoomPercent = 0;
+    int32_t dest[4] = {0, 0, 0, 0}; // left, top, width, height
 };
 
 void Explain(std::ostream &out, const ExplainInput &input);

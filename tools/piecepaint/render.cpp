@@ -137,6 +137,9 @@ int RunRender(const RenderArgs &args, std::ostream &out)
             input.availWidth = static_cast<int32_t>(avail[0]);
             input.availHeight = static_cast<int32_t>(avail[1]);
             input.showBadge = args.badge;
+            input.zoomPercent = args.zoom;
+            for (int i = 0; i < 4; ++i)
+                input.dest[i] = static_cast<int32_t>(dest[static_cast<size_t>(i)]);
             Explain(out, input);
         }
     }

@@ -1,7 +1,7 @@
 // A composition scene: a catalogue header, placed pieces and the modules that
 // hold their bitmaps, handed to ComposePicture on a portable device context.
-#ifndef PIECEPAINT_TESTS_COMPOSE_SCENE_H
-#define PIECEPAINT_TESTS_COMPOSE_SCENE_H
+#ifndef PIECEPAINT_TESTS_SUPPORT_SCENE_H
+#define PIECEPAINT_TESTS_SUPPORT_SCENE_H
 
 #include "compose/compose.h"
 #include "support/builders.h"
