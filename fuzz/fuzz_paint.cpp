@@ -20,8 +20,8 @@ namespace {
 using namespace ppfuzz;
 
 // Pieces beyond these find no bitmap of their own; enough to reach every path.
-constexpr size_t kMostTemplatesServed = 16;
-constexpr size_t kMostIdsServed = 32;
+constexpr size_t kMostTemplatesServed = 96;
+constexpr size_t kMostIdsServed = 160;
 
 // PPFUZZ_VERBOSE=1 prints each paint's result, to see what a reproducer does.
 bool verbose = false;

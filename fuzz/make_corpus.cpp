@@ -2,7 +2,10 @@
 // built the way the tests build them (tests/support/builders.h): layouts of
 // every placement mode, groups, deferred pieces, level searches, variant and
 // resampled pieces, 16-colour pictures, rules, badges and option records.
-//   pp_fuzz_corpus <corpus directory>   (normally fuzz/corpus)
+//   pp_fuzz_corpus <corpus directory> [<built samples directory>]
+// The second argument (normally build/samples) adds seeds made from the
+// sample catalogue: its catalogue resources with the bitmaps of their
+// smallest level.
 // Every file is named after what it holds and is rewritten the same way on
 // every run.
 #include "catalog_json.h"
@@ -10,6 +13,7 @@
 #include "paint_input.h"
 #include "support/builders.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -326,10 +330,16 @@ std::map<std::string, PaintSeed> PaintSeeds()
 std::map<uint16_t, Bytes> ModuleOf(const PaintSeed &seed)
 {
     // The paint target's own framing, read back the simple way: the
-    // catalogue and the first bitmap under the first template's id.
+    // catalogue, compact bitmaps under ids from 1000 on, and the first few
+    // explicit resources.
     std::map<uint16_t, Bytes> resources;
     resources[PP_CATALOGUE_ID] = seed.catalogue;
     for (size_t i = 0; i < seed.chunks.size(); ++i) {
+        if (seed.chunks[i].first == ppfuzz::TAG_RESOURCE && resources.size() <= 4) {
+            const Bytes &data = seed.chunks[i].second;
+            resources[ppfuzz::ReadU16(data.data())] = Bytes(data.begin() + 2, data.end());
+            continue;
+        }
         if (seed.chunks[i].first != ppfuzz::TAG_COMPACT_BITMAP)
             continue;
         const Bytes &compact = seed.chunks[i].second;
@@ -353,21 +363,107 @@ Bytes DirEntry(const std::string &name, const Bytes &contents)
     return data;
 }
 
+// A description without the values that are zero anyway, written compactly:
+// the reader takes a missing field as 0, and short seeds fuzz faster.
+pptool::Json Minimal(const pptool::Json &value)
+{
+    if (value.is_object()) {
+        pptool::Json out = pptool::Json::object();
+        for (const auto &item : value.items()) {
+            pptool::Json kept = Minimal(item.value());
+            bool zero = kept == 0 || (kept.is_array() &&
+                                      std::all_of(kept.begin(), kept.end(),
+                                                  [](const pptool::Json &v) { return v == 0; }));
+            if (!zero || item.key() == "id")
+                out[item.key()] = kept;
+        }
+        return out;
+    }
+    if (value.is_array()) {
+        pptool::Json out = pptool::Json::array();
+        for (const auto &item : value)
+            out.push_back(Minimal(item));
+        return out;
+    }
+    return value;
+}
+
+// A catalogue cut to its first templates, so that it stays a short seed.
+Bytes FirstTemplates(Bytes catalogue, int16_t most)
+{
+    CatalogHeader h;
+    std::memcpy(&h, catalogue.data(), sizeof h);
+    if (h.templateCount > most) {
+        h.templateCount = most;
+        std::memcpy(catalogue.data(), &h, sizeof h);
+        catalogue.resize(static_cast<size_t>(h.templateOffset) +
+                         size_t(most) * sizeof(PieceTemplate));
+    }
+    return catalogue;
+}
+
+Bytes ReadFile(const fs::path &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+// The sample catalogue of one built module directory, with a few of its
+// smallest level-4 bitmaps as explicit resources.
+PaintSeed SampleSeed(const fs::path &moduleDir, bool sixteen)
+{
+    PaintSeed s;
+    s.catalogue = ReadFile(moduleDir / "999.bin");
+    CatalogHeader h;
+    std::memcpy(&h, s.catalogue.data(), sizeof h);
+    for (int16_t i = 0; i < h.templateCount && s.chunks.size() < 6; ++i) {
+        PieceTemplate t;
+        std::memcpy(&t, s.catalogue.data() + h.templateOffset + i * sizeof t, sizeof t);
+        int32_t id = t.bitmapId;
+        if (id < FIXED_ID_FIRST || id > FIXED_ID_LAST)
+            id += (4 - h.baseLevel) * h.idStep + h.idBase;
+        fs::path file = moduleDir / (std::to_string(static_cast<uint16_t>(id)) + ".bin");
+        if (!fs::exists(file) || fs::file_size(file) > 2048)
+            continue;
+        Bytes data{static_cast<uint8_t>(id), static_cast<uint8_t>(id >> 8)};
+        Bytes bitmap = ReadFile(file);
+        data.insert(data.end(), bitmap.begin(), bitmap.end());
+        s.chunks.emplace_back(ppfuzz::TAG_RESOURCE, data);
+    }
+    // Every other piece finds one of these under its ids.
+    int32_t bpp = sixteen ? 4 : 8;
+    s.Bitmap(8, 8, bpp, sixteen ? 3 : 120);
+    s.Bitmap(12, 6, bpp, sixteen ? 5 : 60);
+    s.args.levelRequest = 1;
+    s.args.deviceKind = sixteen ? 2 : 1;
+    // samples/options/everything.json: F0 4, F1 2, F2 2, P0 1, P1 1, P2 1, M0 1.
+    s.args.bits0 =
+        (4u << 14) | (2u << 17) | (2u << 20) | (1u << 8) | (1u << 6) | (1u << 4) | (1u << 12);
+    s.extraCodes = {};
+    return s;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: pp_fuzz_corpus <corpus directory>\n");
+    if (argc != 2 && argc != 3) {
+        std::fprintf(stderr, "usage: pp_fuzz_corpus <corpus directory> [<samples directory>]\n");
         return 2;
     }
     root = argv[1];
     std::map<std::string, PaintSeed> seeds = PaintSeeds();
+    if (argc == 3) {
+        seeds["sample_house"] = SampleSeed(fs::path(argv[2]) / "house", false);
+        seeds["sample_house16"] = SampleSeed(fs::path(argv[2]) / "house16", true);
+    }
     for (const auto &[name, seed] : seeds)
         Write("fuzz_paint", name, seed.Encode());
 
     // Resource DLLs of both widths, holding the seeds' catalogues and bitmaps.
-    for (const char *name : {"flow", "levels", "sixteen", "variants"}) {
+    for (const char *name : {"flow", "levels", "sixteen", "variants", "sample_house"}) {
+        if (seeds.count(name) == 0)
+            continue;
         std::map<uint16_t, Bytes> module = ModuleOf(seeds.at(name));
         Write("fuzz_pe_module", std::string(name) + "_pe32",
               pptool::WriteResourceDll(module, false));
@@ -398,16 +494,20 @@ int main(int argc, char **argv)
     // Binary catalogues for the description round trip (a leading zero byte).
     for (const auto &[name, seed] : seeds) {
         Bytes input{0};
-        input.insert(input.end(), seed.catalogue.begin(), seed.catalogue.end());
+        Bytes catalogue = FirstTemplates(seed.catalogue, 16);
+        input.insert(input.end(), catalogue.begin(), catalogue.end());
         Write("fuzz_catalog_json", "binary_" + name, input);
     }
     // Descriptions: the seeds' modules as the tool describes them, and art
     // read from the target's fixtures (raw.bin, art.png).
     for (const char *name : {"flow", "groups", "sixteen", "options_badge"}) {
+        if (seeds.count(name) == 0)
+            continue;
         pptool::ResourceMap module;
         for (const auto &[id, bytes] : ModuleOf(seeds.at(name)))
-            module[id] = bytes;
-        std::string text = pptool::ModuleToJson(module, pptool::RawStyle{}).dump(1);
+            if (id == PP_CATALOGUE_ID || bytes.size() <= 1024)
+                module[id] = bytes;
+        std::string text = Minimal(pptool::ModuleToJson(module, pptool::RawStyle{})).dump();
         Write("fuzz_catalog_json", std::string("description_") + name,
               Bytes(text.begin(), text.end()));
     }
@@ -426,7 +526,7 @@ int main(int argc, char **argv)
               {"variantMethod", "middle"}},
              {{"id", 1003}, {"file", "raw.bin"}},
              {{"id", 1004}, {"hex", "00ff10"}}});
-        std::string text = description.dump(1);
+        std::string text = Minimal(description).dump();
         Write("fuzz_catalog_json", "description_art", Bytes(text.begin(), text.end()));
     }
     return 0;
