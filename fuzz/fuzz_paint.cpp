@@ -235,6 +235,11 @@ bool IsResultCode(int result)
     }
 }
 
+int32_t Widen(int16_t value, uint8_t shift)
+{
+    return static_cast<int32_t>(static_cast<uint32_t>(int32_t{value}) << (shift & 15));
+}
+
 int PaintOnce(const Inputs &in, HDC hdc, HMODULE res, HMODULE aux)
 {
     const PaintArgs &a = in.args;
@@ -252,8 +257,10 @@ int PaintOnce(const Inputs &in, HDC hdc, HMODULE res, HMODULE aux)
     if (a.heapFailNth != 0)
         ppHeapFailNth(a.heapFailNth);
     int result =
-        PaintPrt(hdc, res, aux, a.destLeft, a.destTop, a.destWidth, a.destHeight, a.availWidth,
-                 a.availHeight, a.showBadge, a.levelRequest, a.zoomPercent,
+        PaintPrt(hdc, res, aux, Widen(a.destLeft, a.destShift), Widen(a.destTop, a.destShift),
+                 Widen(a.destWidth, a.destShift), Widen(a.destHeight, a.destShift),
+                 Widen(a.availWidth, a.availShift), Widen(a.availHeight, a.availShift), a.showBadge,
+                 a.levelRequest, Widen(a.zoomPercent, a.zoomShift),
                  (a.switches & SWITCH_OPTIONS) ? &options : nullptr, a.background, a.brightness,
                  (a.switches & SWITCH_EXTRA_CODES) ? in.extraCodes.data() : nullptr);
     ppHeapFailNth(0);

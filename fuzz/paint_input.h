@@ -30,7 +30,11 @@ struct PaintArgs {
     uint8_t faultTarget; // which resource of the piece module fails, by order of id
     uint8_t faultKind;   // modulo 4: none, not found, load fails, lock fails
     uint8_t heapFailNth; // 0: none; else this allocation of the paint fails
-    uint8_t reserved[3];
+    // Left shifts (modulo 16) that widen the 16-bit values to the 32 bits the
+    // call takes: the destination rectangle, the offered space, the zoom.
+    uint8_t destShift;
+    uint8_t availShift;
+    uint8_t zoomShift;
     uint32_t bits0;
     uint32_t bits1;
     uint32_t bits2;
