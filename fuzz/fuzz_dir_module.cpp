@@ -74,7 +74,7 @@ fs::path WriteEntries(const uint8_t *data, size_t size)
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {
     PpLimits limits{};
-    limits.maxPictureBytes = 1u << 20;
+    limits.maxPictureBytes = 16u << 10;
     ppSetLimits(&limits);
     ppGdiSetLogging(0);
     // Memory-backed when the machine has it: the target writes files for

@@ -4,7 +4,7 @@
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {
     PpLimits limits{};
-    limits.maxPictureBytes = 1u << 20;
+    limits.maxPictureBytes = 16u << 10;
     ppSetLimits(&limits);
     ppGdiSetLogging(0);
     return 0;
