@@ -4,11 +4,19 @@
 #include "api/paint.h"
 #include "catalog/records.h"
 #include "catalog/validate.h"
+#include "compose/compose.h"
 #include "imageops/buffers.h"
 #include "layout/layout.h"
 #include "platform/win32.h"
 
+#include <bit>
+
 namespace {
+
+// The scale factor from which a fitted picture is drawn enlarged; its single-
+// precision value (bit pattern 0x3FC28F5C) lies just below 1.52.
+constexpr float ENLARGE_THRESHOLD = 1.52f;
+static_assert(std::bit_cast<uint32_t>(ENLARGE_THRESHOLD) == 0x3FC28F5Cu);
 
 // Loads resource 999 and checks it against its size; a catalogue that does
 // not hold what its header claims is a failed load.
@@ -56,9 +64,6 @@ extern "C" PIECEPAINT_API int WINAPI PaintPrt(HDC hdc, HMODULE resModule, HMODUL
                                               const OptionRecord *options, int background,
                                               int brightness, const uint16_t *extraCodes)
 {
-    (void)hdc, (void)auxModule, (void)destLeft, (void)destTop, (void)destWidth, (void)destHeight;
-    (void)zoomPercent, (void)background, (void)brightness;
-
     int32_t result = PP_RESULT_OK;
     HGLOBAL catalogueHandle = nullptr;
     PlacedPiece *pieces = nullptr;
@@ -77,12 +82,10 @@ extern "C" PIECEPAINT_API int WINAPI PaintPrt(HDC hdc, HMODULE resModule, HMODUL
     if (result == PP_RESULT_OK && count == 0) {
         result = PP_RESULT_NOTHING_SELECTED;
     } else if (result == PP_RESULT_OK) {
-        // TODO(compose): the composition driver is called here, and its result
-        // becomes the paint's, with hdc, resModule, auxModule, the destination
-        // rectangle, availWidth, availHeight, showBadge, levelRequest,
-        // zoomPercent, the enlargement threshold 1.52f, pieces, count,
-        // &layout, catalogue, background and brightness. Until it exists a
-        // laid-out picture is reported as drawn without drawing anything.
+        result = ComposePicture(hdc, resModule, auxModule, destLeft, destTop, destWidth, destHeight,
+                                availWidth, availHeight, showBadge, levelRequest, zoomPercent,
+                                ENLARGE_THRESHOLD, pieces, count, &layout, catalogue, background,
+                                brightness);
     }
 
     FreeBuf(pieces);

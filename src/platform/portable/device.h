@@ -141,6 +141,12 @@ class CallRecord {
 
 bool ObjectLogging();
 
+// Test hook: the n-th next CreateRectRgn, CreateSolidBrush or CreatePalette
+// (1 = the very next) fails and returns null; 0 disarms.
+void ppGdiFailCreateNth(int32_t n);
+// Counts a creation down; true when this one is to fail.
+bool CreationFails();
+
 // Reading the logs (tests and the host API).
 const std::vector<DeviceCall> &DeviceLog(HDC hdc);
 void ClearDeviceLog(HDC hdc);

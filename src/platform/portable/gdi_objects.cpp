@@ -72,7 +72,19 @@ DeviceRect NormalisedRect(int left, int top, int right, int bottom)
     return r;
 }
 
+int32_t createFailCountdown = 0;
+
 } // namespace
+
+void ppGdiFailCreateNth(int32_t n)
+{
+    createFailCountdown = n > 0 ? n : 0;
+}
+
+bool CreationFails()
+{
+    return createFailCountdown > 0 && --createFailCountdown == 0;
+}
 
 void RegisterDevice(HDC__ *dc)
 {
@@ -303,6 +315,15 @@ extern "C" void ppGdiSetLogging(int enabled)
 
 extern "C" HRGN CreateRectRgn(int left, int top, int right, int bottom)
 {
+    if (CreationFails()) {
+        CallRecord("CreateRectRgn")
+            .Int(left)
+            .Int(top)
+            .Int(right)
+            .Int(bottom)
+            .Finish(nullptr, 0, "null");
+        return nullptr;
+    }
     HGDIOBJ region = NewObject(GdiKind::Region);
     region->rect = NormalisedRect(left, top, right, bottom);
     CallRecord record("CreateRectRgn");
@@ -313,6 +334,10 @@ extern "C" HRGN CreateRectRgn(int left, int top, int right, int bottom)
 
 extern "C" HBRUSH CreateSolidBrush(COLORREF color)
 {
+    if (CreationFails()) {
+        CallRecord("CreateSolidBrush").Hex(color).Finish(nullptr, 0, "null");
+        return nullptr;
+    }
     HGDIOBJ brush = NewObject(GdiKind::Brush);
     brush->color = color;
     CallRecord record("CreateSolidBrush");

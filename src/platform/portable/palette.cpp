@@ -102,7 +102,7 @@ extern "C" HPALETTE CreatePalette(const LOGPALETTE *palette)
         return nullptr;
     }
     record.Hex(palette->palVersion).Int(palette->palNumEntries);
-    if (palette->palNumEntries == 0) {
+    if (palette->palNumEntries == 0 || CreationFails()) {
         record.Finish(nullptr, 0, "null");
         return nullptr;
     }
