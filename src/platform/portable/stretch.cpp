@@ -429,6 +429,28 @@ void Bounds(int64_t origin, int64_t extent, int64_t &lo, int64_t &hi)
     hi = extent > 0 ? origin + extent : origin + 1;
 }
 
+// When exactly one of the two extents of an axis is negative (the picture is
+// mirrored) and the source runs past the bitmap on that axis, GDI does not
+// mirror the destination around the part of the source that exists: it moves
+// the destination origin instead, by the room the missing source columns
+// would have taken at the start less the room they take at the end. Only
+// stretching calls do this. [visLo, visHi) is the part of the source inside
+// the bitmap; the sizes are mapped with truncating integer division, as GDI
+// maps them.
+int64_t MirrorShift(int64_t dOrigin, int64_t dExtent, int64_t sOrigin, int64_t sExtent,
+                    int64_t visLo, int64_t visHi)
+{
+    int64_t base = sOrigin + (sExtent < 0 ? 1 : 0);
+    int64_t a = (visLo - base) * dExtent / sExtent;
+    int64_t b = (visHi - base) * dExtent / sExtent;
+    int64_t lo = std::min(a, b), hi = std::max(a, b);
+    if (sExtent < 0 && dExtent > 0 && (sOrigin + sExtent + 1 < visLo || sOrigin > visHi))
+        return dOrigin + (dExtent - hi) - lo;
+    if (sExtent > 0 && dExtent < 0 && (sOrigin < visLo || sOrigin + sExtent > visHi))
+        return dOrigin - (hi - (dExtent - lo));
+    return dOrigin;
+}
+
 // Copies header, colour table and (when the call was accepted) rows into the
 // log entry, and describes them.
 std::string LogBitmap(DeviceCall &entry, const void *bits, const BITMAPINFO *info, UINT usage,
@@ -493,10 +515,18 @@ int Stretch(HDC__ *dc, int xDest, int yDest, int destWidth, int destHeight, int 
     if (destWidth == 0 || destHeight == 0)
         return result;
 
+    bool stretching = srcWidth != destWidth || srcHeight != destHeight;
+    int64_t dx = xDest, dy = yDest;
+    if (stretching) {
+        dx = MirrorShift(dx, destWidth, xSrc, srcWidth, std::max<int64_t>(xLo, 0),
+                         std::min<int64_t>(xHi, format.width));
+        dy = MirrorShift(dy, destHeight, sy, srcHeight, std::max<int64_t>(yLo, 0),
+                         std::min<int64_t>(yHi, height));
+    }
     DeviceRect vis = VisibleRect(dc);
     Axis ax, ay;
-    if (!SetUpAxis(xDest, destWidth, xSrc, srcWidth, vis.left, vis.right, format.width, ax) ||
-        !SetUpAxis(yDest, destHeight, sy, srcHeight, vis.top, vis.bottom, format.height, ay))
+    if (!SetUpAxis(dx, destWidth, xSrc, srcWidth, vis.left, vis.right, format.width, ax) ||
+        !SetUpAxis(dy, destHeight, sy, srcHeight, vis.top, vis.bottom, format.height, ay))
         return result;
 
     SourceImage src;
@@ -504,7 +534,6 @@ int Stretch(HDC__ *dc, int xDest, int yDest, int destWidth, int destHeight, int 
     src.format = format;
     BuildTable(info, usage, dc, src);
 
-    bool stretching = srcWidth != destWidth || srcHeight != destHeight;
     int mode = stretching ? dc->stretchMode : COLORONCOLOR;
     if (mode == HALFTONE) {
         DrawHalftone(dc, src, ax, ay);
