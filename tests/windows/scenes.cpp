@@ -10,6 +10,7 @@
 #include "support/dib.h"
 #include "support/layout_run.h"
 
+#include <fstream>
 #include <functional>
 #include <random>
 
@@ -482,6 +483,74 @@ void RandomPictures(ScriptWriter &w, const std::vector<Source> &sources, int cou
     }
 }
 
+#ifdef PP_SAMPLE_MODULES
+Bytes ReadSample(const std::string &file)
+{
+    std::ifstream in(std::string(PP_SAMPLE_MODULES) + "/" + file, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), {});
+}
+
+// The sample catalogue as the build makes it, 256 and 16 colours, under the
+// option presets of samples/options: everything (mail: yellow frame) and a
+// winter night (alarm: red frame).
+void SamplePictures(ScriptWriter &w, bool pe32plus)
+{
+    const std::string suffix = pe32plus ? "-x64.dll" : ".dll";
+    for (const char *name : {"house", "house-aux", "house16", "house16-aux"})
+        w.File(std::string("sample_") + name + ".dll", ReadSample(name + suffix));
+    // F0 4, F1 2, F2 2, P0 1, P1 1, P2 1, M0 1 in bits0.
+    const std::string everything = std::to_string(4u << 14 | 2u << 17 | 2u << 20 | 1u << 8 |
+                                                  1u << 6 | 1u << 4 | 1u << 12) +
+                                   ":0:0:0:0:0:0";
+    // F0 1, F1 2, F2 1, P0 1, flags 0x400 and 0x800, M0 2.
+    const std::string winterNight =
+        std::to_string(1u << 14 | 2u << 17 | 1u << 20 | 1u << 8 | 0x400u | 0x800u | 2u << 12) +
+        ":0:0:0:0:0:0";
+    struct Case {
+        std::string name;
+        std::string catalogue;
+        int width, height;
+        int dest[4];
+        std::string options;
+        int badge, level, zoom, background;
+    };
+    const Case cases[] = {
+        {"day", "house", 640, 480, {0, 0, 640, 480}, "-", 0, 0, 0, 224},
+        {"everything_badge", "house", 640, 480, {0, 0, 640, 480}, everything, 1, 0, 0, 224},
+        {"winter_night", "house", 640, 480, {0, 0, 640, 480}, winterNight, 0, 0, 0, 48},
+        {"level4", "house", 240, 180, {0, 0, 240, 180}, everything, 0, 1, 0, 224},
+        {"zoom150", "house", 640, 480, {0, 0, 640, 480}, "-", 0, 3, 150, 224},
+        {"shrink_zoom", "house", 260, 200, {0, 0, 260, 200}, everything, 0, 5, 45, 224},
+        {"shrink_fit", "house", 140, 110, {0, 0, 140, 110}, everything, 1, 0, 0, 224},
+        {"enlarge", "house", 960, 720, {0, 0, 960, 720}, everything, 0, 0, 0, 200},
+        {"clipped", "house", 400, 300, {-60, -45, 520, 390}, winterNight, 1, 0, 0, 128},
+        {"clipped_zoom", "house", 300, 220, {20, 15, 250, 180}, everything, 1, 2, 160, 96},
+        {"house16_everything_badge", "house16", 640, 480, {0, 0, 640, 480}, everything, 1, 0, 0,
+         255},
+        {"house16_winter_night", "house16", 640, 480, {0, 0, 640, 480}, winterNight, 0, 0, 0, 40},
+        {"house16_zoom_enlarge", "house16", 500, 380, {10, 10, 480, 360}, "-", 0, 4, 190, 128},
+        {"house16_shrink", "house16", 150, 120, {5, 5, 140, 110}, everything, 1, 0, 0, 160},
+        {"house16_clipped", "house16", 320, 240, {100, 60, 400, 300}, winterNight, 1, 0, 0, 0},
+    };
+    for (const Case &c : cases) {
+        Paint p;
+        p.res = "sample_" + c.catalogue + ".dll";
+        p.aux = "sample_" + c.catalogue + "-aux.dll";
+        p.destLeft = c.dest[0];
+        p.destTop = c.dest[1];
+        p.destWidth = p.availWidth = c.dest[2];
+        p.destHeight = p.availHeight = c.dest[3];
+        p.showBadge = c.badge;
+        p.level = c.level;
+        p.zoom = c.zoom;
+        p.background = c.background;
+        p.options = c.options;
+        p.extra = "500";
+        Picture(w, "paint_sample_" + c.name, c.width, c.height, 0x5A6B7C, {PaintLine(p)});
+    }
+}
+#endif
+
 } // namespace
 
 ScriptWriter BuildScenes(bool pe32plus)
@@ -504,6 +573,10 @@ ScriptWriter BuildScenes(bool pe32plus)
     PaintPictures(w, "c8", 0);
     PaintPictures(w, "c4", 1);
     EffectPictures(w);
+#ifdef PP_SAMPLE_MODULES
+    w.Comment("the sample catalogue");
+    SamplePictures(w, pe32plus);
+#endif
     w.Comment("direct device calls");
     std::vector<Source> sources = WriteSources(w);
     StretchPictures(w, sources);

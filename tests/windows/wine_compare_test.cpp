@@ -261,6 +261,20 @@ TEST_P(WineDll, EveryPictureWasDrawnByBothHosts)
     EXPECT_EQ(run.portable.order, names);
 }
 
+#ifdef PP_SAMPLE_MODULES
+// The sample's paints read its resource DLLs; a missing one would make both
+// sides fail alike and prove nothing.
+TEST(WineSample, ResourceDllsWereBuilt)
+{
+    for (const char *name : {"house", "house-aux", "house16", "house16-aux"}) {
+        for (const char *suffix : {".dll", "-x64.dll"}) {
+            fs::path path = fs::path(PP_SAMPLE_MODULES) / (std::string(name) + suffix);
+            EXPECT_TRUE(fs::exists(path)) << path;
+        }
+    }
+}
+#endif
+
 INSTANTIATE_TEST_SUITE_P(Arch, WineDll, ::testing::ValuesIn(kArchs),
                          [](const auto &info) { return info.param.name; });
 
