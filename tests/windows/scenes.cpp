@@ -499,9 +499,9 @@ void SamplePictures(ScriptWriter &w, bool pe32plus)
     for (const char *name : {"house", "house-aux", "house16", "house16-aux"})
         w.File(std::string("sample_") + name + ".dll", ReadSample(name + suffix));
     // F0 4, F1 2, F2 2, P0 1, P1 1, P2 1, M0 1 in bits0.
-    const std::string everything = std::to_string(4u << 14 | 2u << 17 | 2u << 20 | 1u << 8 |
-                                                  1u << 6 | 1u << 4 | 1u << 12) +
-                                   ":0:0:0:0:0:0";
+    const std::string everything =
+        std::to_string(4u << 14 | 2u << 17 | 2u << 20 | 1u << 8 | 1u << 6 | 1u << 4 | 1u << 12) +
+        ":0:0:0:0:0:0";
     // F0 1, F1 2, F2 1, P0 1, flags 0x400 and 0x800, M0 2.
     const std::string winterNight =
         std::to_string(1u << 14 | 2u << 17 | 1u << 20 | 1u << 8 | 0x400u | 0x800u | 2u << 12) +
@@ -525,7 +525,15 @@ void SamplePictures(ScriptWriter &w, bool pe32plus)
         {"enlarge", "house", 960, 720, {0, 0, 960, 720}, everything, 0, 0, 0, 200},
         {"clipped", "house", 400, 300, {-60, -45, 520, 390}, winterNight, 1, 0, 0, 128},
         {"clipped_zoom", "house", 300, 220, {20, 15, 250, 180}, everything, 1, 2, 160, 96},
-        {"house16_everything_badge", "house16", 640, 480, {0, 0, 640, 480}, everything, 1, 0, 0,
+        {"house16_everything_badge",
+         "house16",
+         640,
+         480,
+         {0, 0, 640, 480},
+         everything,
+         1,
+         0,
+         0,
          255},
         {"house16_winter_night", "house16", 640, 480, {0, 0, 640, 480}, winterNight, 0, 0, 0, 40},
         {"house16_zoom_enlarge", "house16", 500, 380, {10, 10, 480, 360}, "-", 0, 4, 190, 128},

@@ -81,8 +81,10 @@ const char *const kBinaries[] = {"piecepaint.dll", "pp_wine_host.exe", "pp_wine_
 
 std::string Wine(const fs::path &prefix, const Arch &arch)
 {
+    // No display (DIB sections need none) and no offer to install the .NET
+    // and HTML runtimes when the prefix is made.
     return "env -u DISPLAY WINEPREFIX=" + Quote(prefix) + " WINEARCH=" + arch.wineArch +
-           " WINEDEBUG=-all ";
+           " WINEDEBUG=-all WINEDLLOVERRIDES='mscoree=;mshtml=' ";
 }
 
 // Serialises the test processes of one architecture: ctest runs every test
