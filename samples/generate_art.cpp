@@ -332,7 +332,8 @@ std::vector<Piece> MainPieces()
             p.layers.push_back(Stroke({{x - 3, y}, {x - 1, y - 5}}, 0.6, DARK_GREEN));
             p.layers.push_back(Stroke({{x + 2, y}, {x + 3, y - 6}}, 0.6, DARK_GREEN));
         }
-        p.layers.push_back(Fill(Polygon({{237, -1}, {263, -1}, {292, 57}, {208, 57}}), 200, 150, 1.5));
+        p.layers.push_back(
+            Fill(Polygon({{237, -1}, {263, -1}, {292, 57}, {208, 57}}), 200, 150, 1.5));
         pieces.push_back(p);
     }
     {
