@@ -258,6 +258,12 @@ TEST_P(WineDll, EveryPictureWasDrawnByBothHosts)
     for (const std::string &name : names)
         paints += ppwine::IsPaintPicture(name) ? 1 : 0;
     EXPECT_GE(paints, 12u);
+#ifdef PP_SAMPLE_MODULES
+    size_t samples = std::count_if(names.begin(), names.end(), [](const std::string &name) {
+        return name.rfind("paint_sample_", 0) == 0;
+    });
+    EXPECT_GE(samples, 12u);
+#endif
     for (const auto &[variant, outcome] : run.wine)
         EXPECT_EQ(outcome.order, names) << variant;
     EXPECT_EQ(run.portable.order, names);
@@ -292,6 +298,17 @@ void PrintTo(const PictureCase &c, std::ostream *out)
 
 class WinePicture : public ::testing::TestWithParam<PictureCase> {};
 
+// What a paint picture's PaintPrt calls return: the pictures that leave the
+// badge out or select nothing say so in their names; every other one draws.
+std::string ExpectedPaintResult(const std::string &picture)
+{
+    if (picture.find("badge_missing") != std::string::npos)
+        return "paint 7";
+    if (picture.find("nothing_selected") != std::string::npos)
+        return "paint 1";
+    return "paint 0";
+}
+
 TEST_P(WinePicture, MatchesThePortableLayer)
 {
     REQUIRE_WINE();
@@ -304,6 +321,13 @@ TEST_P(WinePicture, MatchesThePortableLayer)
         auto theirs = outcome.pictures.find(c.picture);
         ASSERT_NE(theirs, outcome.pictures.end()) << variant;
         EXPECT_EQ(mine->second.results, theirs->second.results) << variant << ": call results";
+        if (ppwine::IsPaintPicture(c.picture)) {
+            for (const std::string &line : theirs->second.results) {
+                if (line.rfind("paint ", 0) == 0) {
+                    EXPECT_EQ(line, ExpectedPaintResult(c.picture)) << variant;
+                }
+            }
+        }
         EXPECT_EQ(ppwine::DescribeDifferences(theirs->second, mine->second), "")
             << variant << ": Wine vs portable";
     }
