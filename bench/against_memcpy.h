@@ -1,0 +1,52 @@
+// Times an operation against a memcpy of a given number of bytes, the two
+// interleaved in every iteration so that both see the same load on a shared
+// machine and the same cache state. The ratio is the x_memcpy counter.
+#ifndef PIECEPAINT_BENCH_AGAINST_MEMCPY_H
+#define PIECEPAINT_BENCH_AGAINST_MEMCPY_H
+
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+namespace ppbench {
+
+// prepare() runs untimed before each call (it restores pictures that the
+// operation changes in place); op() is timed; then bytes bytes are copied
+// from copyFrom into a scratch block and timed as the baseline.
+template <typename Prepare, typename Op>
+void AgainstMemcpy(benchmark::State &state, size_t bytes, const uint8_t *copyFrom, Prepare prepare,
+                   Op op)
+{
+    using Clock = std::chrono::steady_clock;
+    std::vector<uint8_t> scratch(bytes + 64);
+    double opSeconds = 0, copySeconds = 0;
+    for (auto _ : state) {
+        prepare();
+        benchmark::ClobberMemory();
+        auto t0 = Clock::now();
+        op();
+        benchmark::ClobberMemory();
+        auto t1 = Clock::now();
+        std::memcpy(scratch.data(), copyFrom, bytes);
+        benchmark::DoNotOptimize(scratch.data());
+        benchmark::ClobberMemory();
+        auto t2 = Clock::now();
+        double opTime = std::chrono::duration<double>(t1 - t0).count();
+        state.SetIterationTime(opTime);
+        opSeconds += opTime;
+        copySeconds += std::chrono::duration<double>(t2 - t1).count();
+    }
+    state.counters["x_memcpy"] = copySeconds > 0 ? opSeconds / copySeconds : 0;
+    state.counters["bytes"] = static_cast<double>(bytes);
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(bytes));
+}
+
+inline void NoPrepare() {}
+
+} // namespace ppbench
+
+#endif
