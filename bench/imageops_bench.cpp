@@ -112,7 +112,7 @@ void BM_ScaleRepeat(benchmark::State &state)
     const int32_t targetHeight = Scaled(p.height, state.range(2));
     const size_t written = static_cast<size_t>(ppbench::Stride8(targetWidth)) * targetHeight;
     std::vector<uint8_t> work(written);
-    AgainstMemcpy(state, written, s.Pixels(), ppbench::NoPrepare, [&] {
+    AgainstMemcpy(state, written, work.data(), ppbench::NoPrepare, [&] {
         ScaleRepeat(s.Pixels(), work.data(), p.width, p.height, targetWidth, targetHeight,
                     static_cast<int32_t>(written));
     });
