@@ -6,6 +6,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -13,6 +14,15 @@
 #include <vector>
 
 namespace ppbench {
+
+inline double Median(std::vector<double> &times)
+{
+    if (times.empty())
+        return 0;
+    auto middle = times.begin() + static_cast<ptrdiff_t>(times.size() / 2);
+    std::nth_element(times.begin(), middle, times.end());
+    return *middle;
+}
 
 // prepare() runs untimed before each call (it restores pictures that the
 // operation changes in place); op() is timed; then bytes bytes are copied
@@ -23,7 +33,7 @@ void AgainstMemcpy(benchmark::State &state, size_t bytes, const uint8_t *copyFro
 {
     using Clock = std::chrono::steady_clock;
     std::vector<uint8_t> scratch(bytes + 64);
-    double opSeconds = 0, copySeconds = 0;
+    std::vector<double> opTimes, copyTimes;
     for (auto _ : state) {
         prepare();
         benchmark::ClobberMemory();
@@ -37,10 +47,12 @@ void AgainstMemcpy(benchmark::State &state, size_t bytes, const uint8_t *copyFro
         auto t2 = Clock::now();
         double opTime = std::chrono::duration<double>(t1 - t0).count();
         state.SetIterationTime(opTime);
-        opSeconds += opTime;
-        copySeconds += std::chrono::duration<double>(t2 - t1).count();
+        opTimes.push_back(opTime);
+        copyTimes.push_back(std::chrono::duration<double>(t2 - t1).count());
     }
-    state.counters["x_memcpy"] = copySeconds > 0 ? opSeconds / copySeconds : 0;
+    // Medians: a call that the scheduler interrupts does not count.
+    double copy = Median(copyTimes);
+    state.counters["x_memcpy"] = copy > 0 ? Median(opTimes) / copy : 0;
     state.counters["bytes"] = static_cast<double>(bytes);
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(bytes));
 }
