@@ -100,31 +100,113 @@ void ShrinkColumnBlock(uint8_t *pixels, int32_t first, int32_t columns, int32_t 
 // takes the extra copy whenever the error term passes the source width, so
 // the extra copies are spread evenly and fall on the first pixel of a group.
 // The error term is back at its start after a whole row, so every row
-// repeats the same pattern and can start afresh.
-uint8_t *ExpandRow(const uint8_t *source, uint8_t *out, int32_t sourceWidth, int32_t pixelsEach,
-                   int32_t pixelsExtra, int32_t padding)
+// repeats the same pattern: it is worked out once per call (RowPattern) and
+// this walk is left for rows too wide for the pattern's tables.
+uint8_t *WalkRow(const uint8_t *source, uint8_t *out, int32_t sourceWidth, int32_t pixelsEach,
+                 int32_t pixelsExtra)
 {
-    if (pixelsEach == 1 && pixelsExtra == 0) {
-        std::memcpy(out, source, static_cast<size_t>(sourceWidth));
-        out += sourceWidth;
-    } else {
-        int32_t h = sourceWidth;
-        for (int32_t k = 0; k < sourceWidth; ++k) {
-            h += pixelsExtra;
-            int32_t n = pixelsEach;
-            if (h > sourceWidth) {
-                ++n;
-                h -= sourceWidth;
-            }
-            uint8_t v = source[k];
-            if (n <= 4) {
-                for (int32_t i = 0; i < n; ++i)
-                    out[i] = v;
-            } else {
-                std::memset(out, v, static_cast<size_t>(n));
-            }
-            out += n;
+    int32_t h = sourceWidth;
+    for (int32_t k = 0; k < sourceWidth; ++k) {
+        h += pixelsExtra;
+        int32_t n = pixelsEach;
+        if (h > sourceWidth) {
+            ++n;
+            h -= sourceWidth;
         }
+        std::memset(out, source[k], static_cast<size_t>(n));
+        out += n;
+    }
+    return out;
+}
+
+constexpr int32_t kPatternWidth = 4096;
+
+enum class RowKind { Copy, Gather, Repeat, Walk };
+
+// The pattern of one output row. Shrinking keeps at most one copy of each
+// source pixel, so a row is a gather through the source column of every
+// output pixel; enlarging by less than eight repeats each pixel a counted
+// number of times.
+struct RowPattern {
+    RowKind kind;
+    int32_t sourceWidth, targetWidth, pixelsEach, pixelsExtra;
+    uint16_t columns[kPatternWidth];
+    uint8_t counts[kPatternWidth];
+};
+
+void MakeRowPattern(RowPattern &p, int32_t sourceWidth, int32_t targetWidth)
+{
+    p.sourceWidth = sourceWidth;
+    p.targetWidth = targetWidth;
+    p.pixelsEach = targetWidth / sourceWidth;
+    p.pixelsExtra = targetWidth % sourceWidth;
+    if (p.pixelsEach == 1 && p.pixelsExtra == 0)
+        p.kind = RowKind::Copy;
+    else if (p.pixelsEach == 0 && sourceWidth <= kPatternWidth)
+        p.kind = RowKind::Gather;
+    else if (p.pixelsEach >= 1 && p.pixelsEach < 8 && sourceWidth <= kPatternWidth)
+        p.kind = RowKind::Repeat;
+    else
+        p.kind = RowKind::Walk;
+    int32_t h = sourceWidth;
+    int32_t out = 0;
+    for (int32_t k = 0; k < sourceWidth && p.kind != RowKind::Walk; ++k) {
+        h += p.pixelsExtra;
+        int32_t n = p.pixelsEach;
+        if (h > sourceWidth) {
+            ++n;
+            h -= sourceWidth;
+        }
+        if (p.kind == RowKind::Repeat)
+            p.counts[k] = static_cast<uint8_t>(n);
+        else if (p.kind == RowKind::Gather && n == 1)
+            p.columns[out++] = static_cast<uint16_t>(k);
+    }
+}
+
+// Each pixel is written as eight copies and the output moves on by its
+// count, which later pixels overwrite; the last pixels of the row are
+// written exactly so nothing lands past the row.
+uint8_t *RepeatRow(const uint8_t *source, uint8_t *out, const RowPattern &p)
+{
+    uint8_t *end = out + p.targetWidth;
+    int32_t k = 0;
+    for (; k < p.sourceWidth && end - out >= 8; ++k) {
+        uint64_t eight = source[k] * uint64_t{0x0101010101010101};
+        std::memcpy(out, &eight, sizeof eight);
+        out += p.counts[k];
+    }
+    for (; k < p.sourceWidth; ++k) {
+        std::memset(out, source[k], p.counts[k]);
+        out += p.counts[k];
+    }
+    return out;
+}
+
+// Shrinking keeps at most one copy of each source pixel.
+uint8_t *GatherRow(const uint8_t *source, uint8_t *out, const RowPattern &p)
+{
+    for (int32_t j = 0; j < p.targetWidth; ++j)
+        out[j] = source[p.columns[j]];
+    return out + p.targetWidth;
+}
+
+uint8_t *ExpandRow(const uint8_t *source, uint8_t *out, const RowPattern &p, int32_t padding)
+{
+    switch (p.kind) {
+    case RowKind::Copy:
+        std::memcpy(out, source, static_cast<size_t>(p.sourceWidth));
+        out += p.sourceWidth;
+        break;
+    case RowKind::Gather:
+        out = GatherRow(source, out, p);
+        break;
+    case RowKind::Repeat:
+        out = RepeatRow(source, out, p);
+        break;
+    case RowKind::Walk:
+        out = WalkRow(source, out, p.sourceWidth, p.pixelsEach, p.pixelsExtra);
+        break;
     }
     std::memset(out, 0, static_cast<size_t>(padding));
     return out + padding;
@@ -193,8 +275,8 @@ uint8_t *ScaleRepeat(const uint8_t *source, uint8_t *work, int32_t sourceWidth,
     const int32_t sourceStride = Stride8(sourceWidth);
     const int32_t rowsEach = targetHeight / sourceHeight;
     const int32_t rowsExtra = targetHeight % sourceHeight;
-    const int32_t pixelsEach = targetWidth / sourceWidth;
-    const int32_t pixelsExtra = targetWidth % sourceWidth;
+    RowPattern pattern;
+    MakeRowPattern(pattern, sourceWidth, targetWidth);
     const int32_t padding = targetStride - targetWidth;
 
     int32_t v = sourceHeight;
@@ -212,8 +294,7 @@ uint8_t *ScaleRepeat(const uint8_t *source, uint8_t *work, int32_t sourceWidth,
         rowsLeft -= copies;
         // Later copies of a row are byte for byte the first one.
         uint8_t *firstCopy = out;
-        out = ExpandRow(source + static_cast<ptrdiff_t>(row) * sourceStride, out, sourceWidth,
-                        pixelsEach, pixelsExtra, padding);
+        out = ExpandRow(source + static_cast<ptrdiff_t>(row) * sourceStride, out, pattern, padding);
         for (int32_t k = 1; k < copies; ++k) {
             std::memcpy(out, firstCopy, static_cast<size_t>(targetStride));
             out += targetStride;
