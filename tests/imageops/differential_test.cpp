@@ -22,7 +22,7 @@ using pptest::RandomIn;
 using pptest::Stride8;
 
 // Flat rectangles of a few values on the background, some one pixel high
-// or wide, with markers and low indices among the values.
+// or wide, some large, with markers and low indices among the values.
 std::vector<uint8_t> Shapes(std::mt19937 &rng, int32_t width, int32_t height, int32_t stride,
                             uint8_t background)
 {
@@ -32,6 +32,9 @@ std::vector<uint8_t> Shapes(std::mt19937 &rng, int32_t width, int32_t height, in
     for (int32_t s = 0; s < shapes; ++s) {
         int32_t r0 = RandomIn(rng, 0, height - 1), c0 = RandomIn(rng, 0, width - 1);
         int32_t r1 = RandomIn(rng, r0, height - 1), c1 = RandomIn(rng, c0, width - 1);
+        if (s == 0) // one large shape, over most of the picture
+            r0 = c0 = 0, r1 = height - 1 - RandomIn(rng, 0, height / 4),
+            c1 = width - 1 - RandomIn(rng, 0, width / 4);
         uint8_t v = values[RandomIn(rng, 0, static_cast<int32_t>(values.size()) - 1)];
         for (int32_t r = r0; r <= r1; ++r)
             for (int32_t c = c0; c <= c1; ++c)
@@ -197,6 +200,31 @@ TEST(Differential, ShrinkAvg)
             << oldWidth << "x" << oldHeight << " -> " << newWidth << "x" << newHeight;
         ASSERT_EQ(got[size], before[size]);
         ASSERT_TRUE(pixels.GuardsIntact());
+    }
+}
+
+// Large reduced sizes divide by large numbers, in the rows and in the
+// columns; 255 everywhere makes the largest sums.
+TEST(Differential, ShrinkAvgLargeDivisors)
+{
+    std::mt19937 rng(27);
+    for (int32_t trial = 0; trial < 12; ++trial) {
+        bool wide = trial % 2 == 0;
+        int32_t oldWidth = wide ? 2 * RandomIn(rng, 1000, 16383) + 1 : RandomIn(rng, 16, 40);
+        int32_t oldHeight = wide ? RandomIn(rng, 16, 20) : 2 * RandomIn(rng, 1000, 16383) + 1;
+        int32_t newWidth = RandomIn(rng, 1, oldWidth), newHeight = RandomIn(rng, 1, oldHeight);
+        int32_t oldStride = Stride8(oldWidth), newStride = Stride8(newWidth);
+        std::vector<uint8_t> before(static_cast<size_t>(oldStride) * oldHeight + 1, 255);
+        if (trial >= 4)
+            before = pptest::RandomBytes(rng, before.size(), {0, 1, 13, 128, 254, 255, 255});
+        std::vector<uint8_t> expected = before;
+        pptest::ReferenceShrink(expected, oldWidth, oldHeight, newWidth, newHeight, oldStride,
+                                newStride);
+        std::vector<uint8_t> got = before;
+        ShrinkAvg(got.data(), oldWidth, oldHeight, newWidth, newHeight, oldStride, newStride);
+        size_t used = static_cast<size_t>(newStride) * newHeight;
+        ASSERT_TRUE(std::equal(got.begin(), got.begin() + used, expected.begin()))
+            << oldWidth << "x" << oldHeight << " -> " << newWidth << "x" << newHeight;
     }
 }
 
