@@ -24,6 +24,49 @@ PIECEPAINT_API HMODULE ppOpenModule(const char *path);
 /* Closes a module opened with ppOpenModule; null is ignored. */
 PIECEPAINT_API void ppCloseModule(HMODULE module);
 
+/* Software device contexts. The kind fixes what GetDeviceCaps answers:
+ * PP_DEVICE_TRUECOLOR  32 bits per pixel, no palette;
+ * PP_DEVICE_PALETTE256 8 bits per pixel, RC_PALETTE, a 256-entry system palette;
+ * PP_DEVICE_COLOR16    4 bits per pixel, no palette.
+ * Every kind keeps a surface of 32-bit 0x00RRGGBB pixels (the top row first),
+ * black at creation. */
+enum { PP_DEVICE_TRUECOLOR = 0, PP_DEVICE_PALETTE256 = 1, PP_DEVICE_COLOR16 = 2 };
+
+/* Creates a device context; null for an unknown kind or a width or height
+ * outside 1..65535 (or more than 2^28 pixels in all). */
+PIECEPAINT_API HDC ppCreateDC(int kind, int width, int height);
+
+/* Destroys a device context; null and unknown handles are ignored. */
+PIECEPAINT_API void ppDeleteDC(HDC hdc);
+
+/* The surface: width * height pixels, row after row from the top. Valid
+ * until ppDeleteDC. */
+PIECEPAINT_API const uint32_t *ppDCPixels(HDC hdc, int *width, int *height);
+
+/* Sets every pixel of the surface to rgb (0x00RRGGBB), ignoring the clip
+ * region. Not recorded in the log. */
+PIECEPAINT_API void ppDCFill(HDC hdc, uint32_t rgb);
+
+/* The calls made on the device context, one line each:
+ *   <name> <arguments...> -> <result>
+ * Integers in decimal, colours and raster operations as 0x%08x, objects as
+ * rgn(left,top,right,bottom), brush(0x00bbggrr), pal(entries,0xhash),
+ * pal(stock), null or invalid; StretchDIBits shows its bitmap as
+ *   dib(WxH planes=P bpp=B comp=C used=U colors=N rows=R fnv=0xXXXXXXXX).
+ * The text stays valid until the next call of this function for the same
+ * device context. */
+PIECEPAINT_API const char *ppDCLogText(HDC hdc);
+PIECEPAINT_API void ppDCClearLog(HDC hdc);
+/* Logging is on for a new device context; off, calls are not recorded. */
+PIECEPAINT_API void ppDCSetLogging(HDC hdc, int enabled);
+
+/* The calls that take no device context (CreateRectRgn, CreateSolidBrush,
+ * CreatePalette, UnrealizeObject, DeleteObject), process-wide, in the same
+ * format. */
+PIECEPAINT_API const char *ppGdiLogText(void);
+PIECEPAINT_API void ppGdiClearLog(void);
+PIECEPAINT_API void ppGdiSetLogging(int enabled);
+
 #ifdef __cplusplus
 }
 #endif

@@ -1,12 +1,22 @@
 // PaintPrt: one call paints one complete picture and owns the catalogue
 // and the placed-piece records for its length.
 #include "api/loader.h"
+#include "api/paint.h"
 #include "catalog/records.h"
 #include "catalog/validate.h"
+#include "compose/compose.h"
 #include "imageops/buffers.h"
+#include "layout/layout.h"
 #include "platform/win32.h"
 
+#include <bit>
+
 namespace {
+
+// The scale factor from which a fitted picture is drawn enlarged; its single-
+// precision value (bit pattern 0x3FC28F5C) lies just below 1.52.
+constexpr float ENLARGE_THRESHOLD = 1.52f;
+static_assert(std::bit_cast<uint32_t>(ENLARGE_THRESHOLD) == 0x3FC28F5Cu);
 
 // Loads resource 999 and checks it against its size; a catalogue that does
 // not hold what its header claims is a failed load.
@@ -39,6 +49,14 @@ PlacedPiece *AllocPieces(const CatalogHeader *catalogue, int32_t *result)
 
 } // namespace
 
+int32_t PaintHeightLimit(int32_t availHeight, int32_t reserveHeight, int32_t showBadge)
+{
+    if (showBadge == 0)
+        return availHeight;
+    return static_cast<int32_t>(static_cast<uint32_t>(availHeight) -
+                                static_cast<uint32_t>(reserveHeight));
+}
+
 extern "C" PIECEPAINT_API int WINAPI PaintPrt(HDC hdc, HMODULE resModule, HMODULE auxModule,
                                               int destLeft, int destTop, int destWidth,
                                               int destHeight, int availWidth, int availHeight,
@@ -46,10 +64,6 @@ extern "C" PIECEPAINT_API int WINAPI PaintPrt(HDC hdc, HMODULE resModule, HMODUL
                                               const OptionRecord *options, int background,
                                               int brightness, const uint16_t *extraCodes)
 {
-    (void)hdc, (void)auxModule, (void)destLeft, (void)destTop, (void)destWidth, (void)destHeight;
-    (void)availWidth, (void)availHeight, (void)showBadge, (void)levelRequest, (void)zoomPercent;
-    (void)options, (void)background, (void)brightness, (void)extraCodes;
-
     int32_t result = PP_RESULT_OK;
     HGLOBAL catalogueHandle = nullptr;
     PlacedPiece *pieces = nullptr;
@@ -57,6 +71,22 @@ extern "C" PIECEPAINT_API int WINAPI PaintPrt(HDC hdc, HMODULE resModule, HMODUL
     const CatalogHeader *catalogue = LoadCatalogue(resModule, &catalogueHandle, &result);
     if (result == PP_RESULT_OK)
         pieces = AllocPieces(catalogue, &result);
+
+    int32_t count = 0;
+    LayoutResult layout = {};
+    if (result == PP_RESULT_OK) {
+        int32_t heightLimit = PaintHeightLimit(availHeight, catalogue->reserveHeight, showBadge);
+        count = LayoutPieces(levelRequest, availWidth, heightLimit, options, pieces, &layout,
+                             catalogue, extraCodes);
+    }
+    if (result == PP_RESULT_OK && count == 0) {
+        result = PP_RESULT_NOTHING_SELECTED;
+    } else if (result == PP_RESULT_OK) {
+        result = ComposePicture(hdc, resModule, auxModule, destLeft, destTop, destWidth, destHeight,
+                                availWidth, availHeight, showBadge, levelRequest, zoomPercent,
+                                ENLARGE_THRESHOLD, pieces, count, &layout, catalogue, background,
+                                brightness);
+    }
 
     FreeBuf(pieces);
     if (catalogueHandle != nullptr)

@@ -1,0 +1,545 @@
+// StretchDIBits onto a software surface.
+//
+// Every source pixel is first turned into the surface's format (0x00RRGGBB
+// through the colour table, or the whole 32-bit word of a 32-bit source);
+// shrinking then combines those values, never palette indices.
+//
+// Each axis maps by nearest neighbour, counted from the destination
+// rectangle's origin (its right or bottom edge when the extent is negative):
+//   enlarging or equal: destination pixel d shows source pixel
+//     floor(((2d+1)*src - 1) / (2*dst));
+//   shrinking: source pixel s belongs to destination pixel
+//     floor(((2s+1)*dst - 1) / (2*src)).
+// The mapping is fixed before clipping, so the clip region, the surface
+// edges and a source rectangle partly outside the bitmap only decide which
+// destination pixels are written, never what they show. Destination pixels
+// whose source pixels all lie outside the bitmap are left as they were.
+#include "platform/portable/device.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+enum : uint32_t { HEADER_BYTES = 40 };
+// Rows are copied into the log only up to this size.
+enum : uint64_t { MAX_LOGGED_ROWS = uint64_t{1} << 28 };
+
+struct DibFormat {
+    int32_t width = 0;
+    int32_t height = 0; // rows, whatever the direction
+    bool topDown = false;
+    int bpp = 0;
+    uint32_t colors = 0; // colour-table entries in use
+    size_t stride = 0;
+    uint64_t imageBytes = 0;
+};
+
+bool ReadFormat(const BITMAPINFO *info, DibFormat &format)
+{
+    const BITMAPINFOHEADER &h = info->bmiHeader;
+    if (h.biSize < HEADER_BYTES || h.biWidth <= 0 || h.biHeight == 0 || h.biPlanes == 0)
+        return false;
+    if (h.biCompression != BI_RGB)
+        return false;
+    int bpp = h.biBitCount;
+    if (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 16 && bpp != 24 && bpp != 32)
+        return false;
+    int64_t rows = h.biHeight < 0 ? -static_cast<int64_t>(h.biHeight) : h.biHeight;
+    uint64_t stride = (static_cast<uint64_t>(h.biWidth) * static_cast<uint64_t>(bpp) + 31) / 32 * 4;
+    // The whole image must be addressable with 32 bits, as GDI requires.
+    if (stride * static_cast<uint64_t>(rows) > UINT32_MAX)
+        return false;
+    format.width = h.biWidth;
+    format.height = static_cast<int32_t>(rows);
+    format.topDown = h.biHeight < 0;
+    format.bpp = bpp;
+    format.stride = static_cast<size_t>(stride);
+    format.imageBytes = stride * static_cast<uint64_t>(rows);
+    if (bpp <= 8) {
+        uint32_t most = 1u << bpp;
+        format.colors = h.biClrUsed == 0 ? most : std::min<uint32_t>(h.biClrUsed, most);
+    }
+    return true;
+}
+
+const uint8_t *ColorTable(const BITMAPINFO *info)
+{
+    return reinterpret_cast<const uint8_t *>(info) + info->bmiHeader.biSize;
+}
+
+struct SourceImage {
+    const uint8_t *bits = nullptr;
+    DibFormat format;
+    uint32_t table[256] = {}; // surface values; entries beyond the table stay black
+};
+
+void BuildTable(const BITMAPINFO *info, UINT usage, const HDC__ *dc, SourceImage &src)
+{
+    const uint8_t *table = ColorTable(info);
+    for (uint32_t i = 0; i < src.format.colors; ++i) {
+        if (usage == DIB_PAL_COLORS) {
+            // Indices into the selected logical palette.
+            uint16_t index;
+            std::memcpy(&index, table + 2 * i, sizeof index);
+            const std::vector<PALETTEENTRY> &entries = dc->palette->entries;
+            const PALETTEENTRY &e = entries[index % entries.size()];
+            src.table[i] = (uint32_t{e.peRed} << 16) | (uint32_t{e.peGreen} << 8) | e.peBlue;
+        } else {
+            const uint8_t *q = table + 4 * i; // blue, green, red, reserved (ignored)
+            src.table[i] = (uint32_t{q[2]} << 16) | (uint32_t{q[1]} << 8) | q[0];
+        }
+    }
+}
+
+const uint8_t *SourceRow(const SourceImage &src, int32_t top)
+{
+    size_t row = src.format.topDown ? static_cast<size_t>(top)
+                                    : static_cast<size_t>(src.format.height - 1 - top);
+    return src.bits + row * src.format.stride;
+}
+
+uint32_t Expand5(uint32_t v)
+{
+    return (v << 3) | (v >> 2);
+}
+
+uint32_t SourcePixel(const SourceImage &src, const uint8_t *row, int32_t x)
+{
+    switch (src.format.bpp) {
+    case 1:
+        return src.table[(row[x >> 3] >> (7 - (x & 7))) & 1];
+    case 4:
+        return src.table[(row[x >> 1] >> ((x & 1) ? 0 : 4)) & 15];
+    case 8:
+        return src.table[row[x]];
+    case 16: {
+        uint32_t v = row[2 * x] | (uint32_t{row[2 * x + 1]} << 8);
+        return (Expand5((v >> 10) & 31) << 16) | (Expand5((v >> 5) & 31) << 8) | Expand5(v & 31);
+    }
+    case 24: {
+        const uint8_t *p = row + 3 * static_cast<size_t>(x);
+        return (uint32_t{p[2]} << 16) | (uint32_t{p[1]} << 8) | p[0];
+    }
+    default: {
+        uint32_t v;
+        std::memcpy(&v, row + 4 * static_cast<size_t>(x), sizeof v);
+        return v; // the fourth byte travels with the colour
+    }
+    }
+}
+
+// Columns [x0, x0 + count) of one row in surface format.
+void ConvertSpan(const SourceImage &src, const uint8_t *row, int32_t x0, int32_t count,
+                 uint32_t *out)
+{
+    if (src.format.bpp == 8) {
+        for (int32_t i = 0; i < count; ++i)
+            out[i] = src.table[row[x0 + i]];
+        return;
+    }
+    for (int32_t i = 0; i < count; ++i)
+        out[i] = SourcePixel(src, row, x0 + i);
+}
+
+using Wide = __int128;
+
+template <typename T> T CeilDiv(T a, T b)
+{
+    return a >= 0 ? (a + b - 1) / b : -((-a) / b);
+}
+
+// The source pixel destination pixel d shows when dst >= src. Extents are
+// at most 2^31, so (2d + 1) * src stays below 2^63.
+int64_t EnlargeSource(int64_t d, int64_t dst, int64_t src)
+{
+    if (dst == src)
+        return d;
+    return ((2 * d + 1) * src - 1) / (2 * dst);
+}
+
+// The first source pixel of destination pixel d's group when dst < src.
+int64_t GroupStart(int64_t d, int64_t dst, int64_t src)
+{
+    int64_t start;
+    if (src < (int64_t{1} << 30) && d < (int64_t{1} << 30))
+        start = CeilDiv<int64_t>(2 * src * d + 1 - dst, 2 * dst);
+    else
+        start = static_cast<int64_t>(CeilDiv<Wide>(2 * Wide{src} * d + 1 - dst, 2 * Wide{dst}));
+    return start < 0 ? 0 : start;
+}
+
+// One axis of the mapping over the visible destination pixels.
+struct Axis {
+    int64_t dOrigin = 0;
+    int dDir = 1;
+    int64_t dst = 0; // |destination extent|
+    int64_t sOrigin = 0;
+    int sDir = 1;
+    int64_t src = 0;            // |source extent|
+    int64_t inLo = 0, inHi = 0; // source indices whose pixel lies in the bitmap
+    int32_t lo = 0, hi = 0;     // visible destination coordinates
+    bool shrinking = false;
+    // Per coordinate in [lo, hi): bitmap coordinate of the group's first
+    // source pixel in mapping order, and the group's size in the bitmap.
+    std::vector<int32_t> first;
+    std::vector<int32_t> count;
+
+    int32_t Bitmap(int64_t s) const { return static_cast<int32_t>(sOrigin + sDir * s); }
+    int64_t Index(int32_t c) const { return (c - dOrigin) * dDir; }
+};
+
+// Sets up the geometry; false when no destination pixel is visible or the
+// source indices miss the bitmap.
+bool SetUpAxis(int64_t dOrigin, int64_t dExtent, int64_t sOrigin, int64_t sExtent, int32_t visLo,
+               int32_t visHi, int32_t length, Axis &axis)
+{
+    axis.dOrigin = dOrigin;
+    axis.dDir = dExtent < 0 ? -1 : 1;
+    axis.dst = dExtent < 0 ? -dExtent : dExtent;
+    axis.sOrigin = sOrigin;
+    axis.sDir = sExtent < 0 ? -1 : 1;
+    axis.src = sExtent < 0 ? -sExtent : sExtent;
+    axis.shrinking = axis.dst < axis.src;
+    int64_t dLo = axis.dDir > 0 ? dOrigin : dOrigin - axis.dst + 1;
+    int64_t lo = std::max<int64_t>(dLo, visLo);
+    int64_t hi = std::min<int64_t>(dLo + axis.dst, visHi);
+    if (axis.sDir > 0) {
+        axis.inLo = std::max<int64_t>(0, -sOrigin);
+        axis.inHi = std::min<int64_t>(axis.src, length - sOrigin);
+    } else {
+        axis.inLo = std::max<int64_t>(0, sOrigin - length + 1);
+        axis.inHi = std::min<int64_t>(axis.src, sOrigin + 1);
+    }
+    if (lo >= hi || axis.inLo >= axis.inHi)
+        return false;
+    axis.lo = static_cast<int32_t>(lo);
+    axis.hi = static_cast<int32_t>(hi);
+    return true;
+}
+
+// Fills the nearest-neighbour groups and trims the visible range to the
+// pixels that have a source pixel in the bitmap.
+bool MapNearest(Axis &axis)
+{
+    size_t size = static_cast<size_t>(axis.hi - axis.lo);
+    axis.first.assign(size, 0);
+    axis.count.assign(size, 0);
+    size_t firstUsed = size, lastUsed = 0;
+    for (size_t i = 0; i < size; ++i) {
+        int64_t d = axis.Index(axis.lo + static_cast<int32_t>(i));
+        int64_t a, b;
+        if (axis.shrinking) {
+            a = GroupStart(d, axis.dst, axis.src);
+            b = GroupStart(d + 1, axis.dst, axis.src);
+        } else {
+            a = EnlargeSource(d, axis.dst, axis.src);
+            b = a + 1;
+        }
+        a = std::max(a, axis.inLo);
+        b = std::min(b, axis.inHi);
+        if (a >= b)
+            continue;
+        axis.first[i] = axis.Bitmap(a);
+        axis.count[i] = static_cast<int32_t>(b - a);
+        firstUsed = std::min(firstUsed, i);
+        lastUsed = i;
+    }
+    if (firstUsed == size)
+        return false;
+    // Groups are contiguous, so the pixels with a source form one run.
+    axis.first.erase(axis.first.begin() + static_cast<ptrdiff_t>(lastUsed) + 1, axis.first.end());
+    axis.count.erase(axis.count.begin() + static_cast<ptrdiff_t>(lastUsed) + 1, axis.count.end());
+    axis.first.erase(axis.first.begin(), axis.first.begin() + static_cast<ptrdiff_t>(firstUsed));
+    axis.count.erase(axis.count.begin(), axis.count.begin() + static_cast<ptrdiff_t>(firstUsed));
+    axis.hi = axis.lo + static_cast<int32_t>(lastUsed) + 1;
+    axis.lo += static_cast<int32_t>(firstUsed);
+    return true;
+}
+
+// The bitmap columns the groups of an axis touch: [low, high].
+void Span(const Axis &axis, int32_t &low, int32_t &high)
+{
+    low = INT32_MAX;
+    high = INT32_MIN;
+    for (size_t i = 0; i < axis.first.size(); ++i) {
+        int32_t last = axis.first[i] + axis.sDir * (axis.count[i] - 1);
+        low = std::min({low, axis.first[i], last});
+        high = std::max({high, axis.first[i], last});
+    }
+}
+
+uint32_t *SurfaceRow(HDC__ *dc, int32_t y)
+{
+    return dc->pixels + static_cast<size_t>(y) * static_cast<size_t>(dc->width);
+}
+
+// A run of 8-bit pixels through the colour table, four at a time: one
+// 32-bit read of the source feeds four lookups.
+void LookUpRun(const uint8_t *in, size_t count, const uint32_t *table, uint32_t *out)
+{
+    size_t i = 0;
+    for (; i + 4 <= count; i += 4) {
+        uint32_t quad;
+        std::memcpy(&quad, in + i, sizeof quad);
+        out[i] = table[quad & 0xFF];
+        out[i + 1] = table[(quad >> 8) & 0xFF];
+        out[i + 2] = table[(quad >> 16) & 0xFF];
+        out[i + 3] = table[quad >> 24];
+    }
+    for (; i < count; ++i)
+        out[i] = table[in[i]];
+}
+
+// One source pixel per destination pixel: enlarging, equal sizes, or
+// COLORONCOLOR, which keeps the last column and the first row of a group.
+void DrawSingle(HDC__ *dc, const SourceImage &src, const Axis &ax, const Axis &ay)
+{
+    size_t width = static_cast<size_t>(ax.hi - ax.lo);
+    std::vector<int32_t> column(width);
+    bool identity = true;
+    for (size_t i = 0; i < width; ++i) {
+        column[i] = ax.first[i] + ax.sDir * (ax.count[i] - 1);
+        identity = identity && column[i] == column[0] + static_cast<int32_t>(i);
+    }
+    int32_t low, high;
+    Span(ax, low, high);
+    std::vector<uint32_t> converted;
+    int32_t convertedRow = -1;
+    for (int32_t y = ay.lo; y < ay.hi; ++y) {
+        int32_t sourceY = ay.first[static_cast<size_t>(y - ay.lo)];
+        const uint8_t *row = SourceRow(src, sourceY);
+        uint32_t *out = SurfaceRow(dc, y) + ax.lo;
+        if (src.format.bpp == 8) {
+            // The common case: a lookup per pixel straight from the row.
+            const uint32_t *table = src.table;
+            if (identity) {
+                LookUpRun(row + column[0], width, table, out);
+            } else {
+                for (size_t i = 0; i < width; ++i)
+                    out[i] = table[row[column[i]]];
+            }
+            continue;
+        }
+        if (sourceY != convertedRow) {
+            converted.resize(static_cast<size_t>(high - low + 1));
+            ConvertSpan(src, row, low, high - low + 1, converted.data());
+            convertedRow = sourceY;
+        }
+        for (size_t i = 0; i < width; ++i)
+            out[i] = converted[static_cast<size_t>(column[i] - low)];
+    }
+}
+
+// Shrinking with BLACKONWHITE (AND) or WHITEONBLACK (OR): every source pixel
+// of a group's rows and columns takes part; the destination's own pixels do not.
+void DrawCombined(HDC__ *dc, const SourceImage &src, const Axis &ax, const Axis &ay, bool useAnd)
+{
+    size_t width = static_cast<size_t>(ax.hi - ax.lo);
+    int32_t low, high;
+    Span(ax, low, high);
+    std::vector<uint32_t> converted(static_cast<size_t>(high - low + 1));
+    std::vector<uint32_t> acc(width);
+    for (int32_t y = ay.lo; y < ay.hi; ++y) {
+        size_t yi = static_cast<size_t>(y - ay.lo);
+        std::fill(acc.begin(), acc.end(), useAnd ? 0xFFFFFFFFu : 0u);
+        for (int32_t j = 0; j < ay.count[yi]; ++j) {
+            int32_t sourceY = ay.first[yi] + ay.sDir * j;
+            ConvertSpan(src, SourceRow(src, sourceY), low, high - low + 1, converted.data());
+            for (size_t i = 0; i < width; ++i) {
+                uint32_t value = acc[i];
+                for (int32_t k = 0; k < ax.count[i]; ++k) {
+                    uint32_t pixel =
+                        converted[static_cast<size_t>(ax.first[i] + ax.sDir * k - low)];
+                    value = useAnd ? (value & pixel) : (value | pixel);
+                }
+                acc[i] = value;
+            }
+        }
+        std::copy(acc.begin(), acc.end(), SurfaceRow(dc, y) + ax.lo);
+    }
+}
+
+// HALFTONE: bilinear sampling at d * src / dst, without a half-pixel offset,
+// clamped at the last pixel, rounded after the horizontal and again after the
+// vertical pass.
+struct Sample {
+    int32_t c0 = 0, c1 = 0; // bitmap coordinates
+    uint32_t weight = 0;    // of c1, in 1/65536
+    bool valid = false;
+};
+
+std::vector<Sample> HalftoneSamples(const Axis &axis)
+{
+    std::vector<Sample> samples(static_cast<size_t>(axis.hi - axis.lo));
+    for (size_t i = 0; i < samples.size(); ++i) {
+        int64_t d = axis.Index(axis.lo + static_cast<int32_t>(i));
+        Wide position = (Wide{d} * axis.src * 65536) / axis.dst;
+        int64_t s0 = static_cast<int64_t>(position >> 16);
+        int64_t s1 = std::min(s0 + 1, axis.src - 1);
+        if (s0 < axis.inLo || s0 >= axis.inHi)
+            continue;
+        if (s1 >= axis.inHi)
+            s1 = s0;
+        samples[i] = Sample{axis.Bitmap(s0), axis.Bitmap(s1),
+                            static_cast<uint32_t>(position & 0xFFFF), true};
+    }
+    return samples;
+}
+
+uint32_t Blend(uint32_t a, uint32_t b, uint32_t weight)
+{
+    uint32_t result = 0;
+    for (int shift = 0; shift <= 16; shift += 8) {
+        uint64_t ca = (a >> shift) & 0xFF, cb = (b >> shift) & 0xFF;
+        uint64_t c = (ca * (65536 - weight) + cb * weight + 32768) >> 16;
+        result |= static_cast<uint32_t>(c) << shift;
+    }
+    return result;
+}
+
+void DrawHalftone(HDC__ *dc, const SourceImage &src, const Axis &ax, const Axis &ay)
+{
+    std::vector<Sample> xs = HalftoneSamples(ax);
+    std::vector<Sample> ys = HalftoneSamples(ay);
+    for (int32_t y = ay.lo; y < ay.hi; ++y) {
+        const Sample &sy = ys[static_cast<size_t>(y - ay.lo)];
+        if (!sy.valid)
+            continue;
+        const uint8_t *row0 = SourceRow(src, sy.c0);
+        const uint8_t *row1 = SourceRow(src, sy.c1);
+        uint32_t *out = SurfaceRow(dc, y) + ax.lo;
+        for (size_t i = 0; i < xs.size(); ++i) {
+            const Sample &sx = xs[i];
+            if (!sx.valid)
+                continue;
+            uint32_t top =
+                Blend(SourcePixel(src, row0, sx.c0), SourcePixel(src, row0, sx.c1), sx.weight);
+            uint32_t bottom =
+                Blend(SourcePixel(src, row1, sx.c0), SourcePixel(src, row1, sx.c1), sx.weight);
+            out[i] = Blend(top, bottom, sy.weight);
+        }
+    }
+}
+
+// Half-open range [lo, hi) a signed extent covers from its origin.
+void Bounds(int64_t origin, int64_t extent, int64_t &lo, int64_t &hi)
+{
+    lo = extent > 0 ? origin : origin + extent + 1;
+    hi = extent > 0 ? origin + extent : origin + 1;
+}
+
+// Copies header, colour table and (when the call was accepted) rows into the
+// log entry, and describes them.
+std::string LogBitmap(DeviceCall &entry, const void *bits, const BITMAPINFO *info, UINT usage,
+                      const DibFormat *format, bool accepted)
+{
+    if (info == nullptr)
+        return "dib(null)";
+    const BITMAPINFOHEADER &h = info->bmiHeader;
+    uint32_t headerBytes = std::min<uint32_t>(std::max<uint32_t>(h.biSize, 4), HEADER_BYTES);
+    const uint8_t *header = reinterpret_cast<const uint8_t *>(info);
+    entry.payload.assign(header, header + headerBytes);
+    entry.colorOffset = headerBytes;
+    if (format != nullptr) {
+        size_t tableBytes = format->colors * (usage == DIB_PAL_COLORS ? 2u : 4u);
+        entry.colorCount = format->colors;
+        entry.payload.insert(entry.payload.end(), ColorTable(info), ColorTable(info) + tableBytes);
+    }
+    entry.pixelOffset = static_cast<uint32_t>(entry.payload.size());
+    if (accepted && bits != nullptr && format->imageBytes <= MAX_LOGGED_ROWS) {
+        const uint8_t *rows = static_cast<const uint8_t *>(bits);
+        entry.payload.insert(entry.payload.end(), rows, rows + format->imageBytes);
+    }
+    char text[160];
+    std::snprintf(text, sizeof text,
+                  "dib(%dx%d planes=%u bpp=%u comp=%u used=%u colors=%u rows=%u fnv=0x%08x)",
+                  static_cast<int>(h.biWidth), static_cast<int>(h.biHeight), unsigned{h.biPlanes},
+                  unsigned{h.biBitCount}, unsigned{h.biCompression}, unsigned{h.biClrUsed},
+                  unsigned{entry.colorCount},
+                  static_cast<unsigned>(entry.payload.size() - entry.pixelOffset),
+                  static_cast<unsigned>(Fnv32(entry.payload.data(), entry.payload.size())));
+    return text;
+}
+
+// Checks the call and draws it; returns the result StretchDIBits reports.
+int Stretch(HDC__ *dc, int xDest, int yDest, int destWidth, int destHeight, int xSrc, int ySrc,
+            int srcWidth, int srcHeight, const void *bits, const BITMAPINFO *info, UINT usage,
+            DWORD rop, DibFormat &format, bool &valid)
+{
+    valid = info != nullptr && ReadFormat(info, format);
+    if (!valid || bits == nullptr || usage > DIB_PAL_COLORS || rop != SRCCOPY)
+        return 0;
+    if (srcWidth == 0 || srcHeight == 0)
+        return 0;
+    int64_t height = format.height;
+    // Source y counts from the bottom row, except for a top-down bitmap drawn
+    // from its origin at 1:1, whose rows are taken as they stand.
+    bool fromOrigin = xSrc == 0 && ySrc == 0 && srcWidth == destWidth && srcHeight == destHeight;
+    int64_t sy =
+        format.topDown && fromOrigin ? int64_t{ySrc} : height - int64_t{ySrc} - int64_t{srcHeight};
+    // A mirrored source that runs past an edge is moved back inside it.
+    if (sy >= height && sy + srcHeight + 1 < height)
+        sy = height - 1;
+    else if (sy > 0 && sy + srcHeight + 1 < 0)
+        sy = -int64_t{srcHeight} - 1;
+    int64_t xLo, xHi, yLo, yHi;
+    Bounds(xSrc, srcWidth, xLo, xHi);
+    Bounds(sy, srcHeight, yLo, yHi);
+    if (std::max<int64_t>(xLo, 0) >= std::min<int64_t>(xHi, format.width) ||
+        std::max<int64_t>(yLo, 0) >= std::min<int64_t>(yHi, height))
+        return 0;
+    int result = format.height;
+    if (destWidth == 0 || destHeight == 0)
+        return result;
+
+    DeviceRect vis = VisibleRect(dc);
+    Axis ax, ay;
+    if (!SetUpAxis(xDest, destWidth, xSrc, srcWidth, vis.left, vis.right, format.width, ax) ||
+        !SetUpAxis(yDest, destHeight, sy, srcHeight, vis.top, vis.bottom, format.height, ay))
+        return result;
+
+    SourceImage src;
+    src.bits = static_cast<const uint8_t *>(bits);
+    src.format = format;
+    BuildTable(info, usage, dc, src);
+
+    bool stretching = srcWidth != destWidth || srcHeight != destHeight;
+    int mode = stretching ? dc->stretchMode : COLORONCOLOR;
+    if (mode == HALFTONE) {
+        DrawHalftone(dc, src, ax, ay);
+        return result;
+    }
+    if (!MapNearest(ax) || !MapNearest(ay))
+        return result;
+    bool shrinking = ax.shrinking || ay.shrinking;
+    if (!shrinking || mode == COLORONCOLOR)
+        DrawSingle(dc, src, ax, ay);
+    else
+        DrawCombined(dc, src, ax, ay, mode == BLACKONWHITE);
+    return result;
+}
+
+} // namespace
+
+extern "C" int StretchDIBits(HDC hdc, int xDest, int yDest, int destWidth, int destHeight, int xSrc,
+                             int ySrc, int srcWidth, int srcHeight, const void *bits,
+                             const BITMAPINFO *info, UINT usage, DWORD rop)
+{
+    HDC__ *dc = LiveDevice(hdc);
+    if (dc == nullptr)
+        return 0;
+    DibFormat format;
+    bool valid = false;
+    int result = Stretch(dc, xDest, yDest, destWidth, destHeight, xSrc, ySrc, srcWidth, srcHeight,
+                         bits, info, usage, rop, format, valid);
+    if (dc->logging) {
+        CallRecord record("StretchDIBits");
+        record.Int(xDest).Int(yDest).Int(destWidth).Int(destHeight);
+        record.Int(xSrc).Int(ySrc).Int(srcWidth).Int(srcHeight);
+        record.Text(
+            LogBitmap(record.Entry(), bits, info, usage, valid ? &format : nullptr, result != 0));
+        record.Int(usage).Hex(rop).Finish(dc, result);
+    }
+    return result;
+}
