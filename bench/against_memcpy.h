@@ -59,6 +59,29 @@ void AgainstMemcpy(benchmark::State &state, size_t bytes, const uint8_t *copyFro
 
 inline void NoPrepare() {}
 
+// Several steps timed one after another in every iteration; each gets the
+// median of its times. The first step's times are the benchmark's time.
+class StageTimer {
+  public:
+    explicit StageTimer(size_t stages) : times_(stages) {}
+
+    template <typename Step> double Time(size_t stage, Step step)
+    {
+        auto t0 = std::chrono::steady_clock::now();
+        step();
+        benchmark::ClobberMemory();
+        double seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+        times_[stage].push_back(seconds);
+        return seconds;
+    }
+
+    double MedianOf(size_t stage) { return Median(times_[stage]); }
+
+  private:
+    std::vector<std::vector<double>> times_;
+};
+
 } // namespace ppbench
 
 #endif
