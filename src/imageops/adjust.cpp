@@ -23,26 +23,31 @@ void BuildBrightTable(uint8_t table[256], int32_t shift)
 
 #if PP_HAVE_SSE2
 // The table lookup costs a load per byte; saturating byte arithmetic does 16
-// at once and gives the same values: the clamp to 0 is the saturation, the
-// clamp to 254 a minimum, and 255 and the marker are put back. Blocks of
-// background alone are not written.
-uint32_t AdjustBright16(uint8_t *pixels, int32_t shift, uint32_t count)
+// at once and gives the same values. Raising: the clamp to 0 cannot happen,
+// the clamp to 254 is a minimum with 254, or with 255 for a pixel that is
+// 255 and so stays. Lowering: the clamp to 0 is the saturation, and a pixel
+// of 255 is put back. The low-index rule leaves 255 alone; the marker is put
+// back last.
+template <bool Raise> uint32_t AdjustBright16(uint8_t *pixels, __m128i amount, uint32_t count)
 {
-    const __m128i amount = Splat8(shift < 0 ? -shift : shift);
     const __m128i ceiling = Splat8(254);
-    const __m128i top = Splat8(255);
     const __m128i marker = Splat8(1);
     uint32_t i = 0;
     for (; i + 16 <= count; i += 16) {
         __m128i v = Load16(pixels + i);
-        __m128i keep = _mm_or_si128(_mm_cmpeq_epi8(v, top), _mm_cmpeq_epi8(v, marker));
-        if (_mm_movemask_epi8(keep) == 0xFFFF)
-            continue;
         __m128i moved =
-            shift > 0 ? _mm_min_epu8(_mm_adds_epu8(v, amount), ceiling) : _mm_subs_epu8(v, amount);
-        Store16(pixels + i, Select(keep, v, LowIndexDown8(moved)));
+            Raise ? _mm_min_epu8(_mm_adds_epu8(v, amount), _mm_max_epu8(v, ceiling))
+                  : _mm_or_si128(_mm_subs_epu8(v, amount), _mm_cmpeq_epi8(v, Splat8(255)));
+        Store16(pixels + i, Select(_mm_cmpeq_epi8(v, marker), marker, LowIndexDown8(moved)));
     }
     return i;
+}
+
+uint32_t AdjustBright16(uint8_t *pixels, int32_t shift, uint32_t count)
+{
+    if (shift > 0)
+        return AdjustBright16<true>(pixels, Splat8(shift), count);
+    return AdjustBright16<false>(pixels, Splat8(-shift), count);
 }
 
 // Blocks without the old index are not written at all.
