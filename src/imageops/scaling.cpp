@@ -3,6 +3,7 @@
 #include "imageops/scaling.h"
 
 #include "imageops/buffers.h"
+#include "imageops/vector.h"
 
 #include <algorithm>
 #include <cassert>
@@ -43,16 +44,55 @@ constexpr int32_t kPatternWidth = 4096;
 
 enum class RowKind { Copy, Gather, Repeat, Walk };
 
+constexpr int32_t kPatternBlocks = kPatternWidth / 16;
+
+// Shrinking squeezes the dropped pixels out of 16 source pixels at a time:
+// four shifts of the block, by 1, 2, 4 and 8 bytes, each taken where the
+// pixel that lands there moves by that much (its count of dropped pixels
+// before it in the block has that bit). Going from the small shifts to the
+// large, kept pixels never land on one another.
+struct SqueezeBlock {
+    uint8_t masks[4][16];
+    uint8_t kept;
+};
+
 // The pattern of one output row. Shrinking keeps at most one copy of each
 // source pixel, so a row is a gather through the source column of every
 // output pixel; enlarging by less than eight repeats each pixel a counted
-// number of times.
+// number of times. counts holds the copies of every source pixel.
 struct RowPattern {
     RowKind kind;
     int32_t sourceWidth, targetWidth, pixelsEach, pixelsExtra;
     uint16_t columns[kPatternWidth];
     uint8_t counts[kPatternWidth];
+    SqueezeBlock squeeze[kPatternBlocks];
 };
+
+// Follows every pixel of the block through the four shifts.
+void MakeSqueezeBlock(SqueezeBlock &block, const uint8_t *counts)
+{
+    int32_t shift[16];
+    int32_t at[16]; // the pixel at each place, or -1
+    int32_t dropped = 0;
+    block.kept = 0;
+    for (int32_t i = 0; i < 16; ++i) {
+        shift[i] = dropped;
+        at[i] = i;
+        dropped += counts[i] == 0;
+        block.kept = static_cast<uint8_t>(block.kept + (counts[i] != 0));
+    }
+    for (int32_t stage = 0; stage < 4; ++stage) {
+        const int32_t s = 1 << stage;
+        int32_t next[16];
+        for (int32_t i = 0; i < 16; ++i) {
+            const bool leaves = at[i] >= 0 && (shift[at[i]] & s) != 0;
+            const bool arrives = i + s < 16 && at[i + s] >= 0 && (shift[at[i + s]] & s) != 0;
+            next[i] = arrives ? at[i + s] : (leaves ? -1 : at[i]);
+            block.masks[stage][i] = arrives ? 0xFF : 0;
+        }
+        std::memcpy(at, next, sizeof at);
+    }
+}
 
 void MakeRowPattern(RowPattern &p, int32_t sourceWidth, int32_t targetWidth)
 {
@@ -77,10 +117,13 @@ void MakeRowPattern(RowPattern &p, int32_t sourceWidth, int32_t targetWidth)
             ++n;
             h -= sourceWidth;
         }
-        if (p.kind == RowKind::Repeat)
-            p.counts[k] = static_cast<uint8_t>(n);
-        else if (p.kind == RowKind::Gather && n == 1)
+        p.counts[k] = static_cast<uint8_t>(n);
+        if (p.kind == RowKind::Gather && n == 1)
             p.columns[out++] = static_cast<uint16_t>(k);
+    }
+    if (PP_HAVE_SSE2 && p.kind == RowKind::Gather) {
+        for (int32_t b = 0; b < sourceWidth / 16; ++b)
+            MakeSqueezeBlock(p.squeeze[b], p.counts + 16 * b);
     }
 }
 
@@ -103,10 +146,25 @@ uint8_t *RepeatRow(const uint8_t *source, uint8_t *out, const RowPattern &p)
     return out;
 }
 
-// Shrinking keeps at most one copy of each source pixel.
+// Shrinking keeps at most one copy of each source pixel. Each squeezed
+// block is stored whole and the next one lands on its unused end; blocks
+// stop where a store would pass the row, and the gather does the rest.
 uint8_t *GatherRow(const uint8_t *source, uint8_t *out, const RowPattern &p)
 {
-    for (int32_t j = 0; j < p.targetWidth; ++j)
+    int32_t j = 0;
+#if PP_HAVE_SSE2
+    for (int32_t b = 0; b < p.sourceWidth / 16 && j + 16 <= p.targetWidth; ++b) {
+        const SqueezeBlock &q = p.squeeze[b];
+        __m128i v = Load16(source + 16 * b);
+        v = Select(Load16(q.masks[0]), _mm_srli_si128(v, 1), v);
+        v = Select(Load16(q.masks[1]), _mm_srli_si128(v, 2), v);
+        v = Select(Load16(q.masks[2]), _mm_srli_si128(v, 4), v);
+        v = Select(Load16(q.masks[3]), _mm_srli_si128(v, 8), v);
+        Store16(out + j, v);
+        j += q.kept;
+    }
+#endif
+    for (; j < p.targetWidth; ++j)
         out[j] = source[p.columns[j]];
     return out + p.targetWidth;
 }
