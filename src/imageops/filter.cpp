@@ -144,14 +144,17 @@ int32_t FilterRow16(const uint8_t *above, const uint8_t *row, const uint8_t *bel
     const __m128i zero = _mm_setzero_si128();
     int32_t c = 1;
     for (; c + 16 <= width - 1; c += 16) {
-        if (_mm_movemask_epi8(_mm_cmpeq_epi8(Load16(row + c), background)) == 0xFFFF)
-            continue;
-        if (w.flatStays && BlockStays(above + c, row + c, below + c, background))
-            continue;
-        __m128i kept = KeptPixels(above + c, row + c, below + c, background, w.force);
-        if (_mm_movemask_epi8(kept) == 0xFFFF)
-            continue;
         __m128i m = Load16(row + c);
+        if (_mm_movemask_epi8(_mm_cmpeq_epi8(m, background)) == 0xFFFF ||
+            (w.flatStays && BlockStays(above + c, row + c, below + c, m, background))) {
+            Store16(out + c, m);
+            continue;
+        }
+        __m128i kept = KeptPixels(above + c, row + c, below + c, background, w.force);
+        if (_mm_movemask_epi8(kept) == 0xFFFF) {
+            Store16(out + c, m);
+            continue;
+        }
         __m128i left = Load16(row + c - 1), right = Load16(row + c + 1);
         __m128i up = Load16(above + c), down = Load16(below + c);
         __m128i edgesLow = _mm_add_epi16(
@@ -182,8 +185,14 @@ void FilterInterior(const uint8_t *pixels, uint8_t *work, int32_t width, int32_t
     for (int32_t r = 1; r < height - 1; ++r) {
         const uint8_t *row = pixels + static_cast<ptrdiff_t>(r) * stride;
         uint8_t *out = work + static_cast<ptrdiff_t>(r) * stride;
-        int32_t first =
-            sixteenBits ? FilterRow16(row - stride, row, row + stride, out, width, w) : 1;
+        int32_t first = 1;
+        if (sixteenBits) {
+            // The vectored part writes every pixel it covers; the rest of the
+            // row is copied first.
+            out[0] = row[0];
+            first = FilterRow16(row - stride, row, row + stride, out, width, w);
+            std::memcpy(out + first, row + first, static_cast<size_t>(width - first));
+        }
         FilterRow<Divide>(row - stride, row, row + stride, out, first, width, w);
     }
 }
@@ -208,9 +217,13 @@ uint8_t *FilterPic(uint8_t *pixels, uint8_t *work, int32_t width, int32_t height
     auto *out = static_cast<uint8_t *>(ReuseBuf(work, size, background, 0));
     if (out == nullptr)
         return nullptr;
+    const bool sixteenBits =
+        PP_HAVE_SSE2 && SixteenBitCase(cornerWeight, edgeWeight, centreWeight, divisor, offset);
     for (int32_t r = 0; r < height; ++r) {
         const ptrdiff_t start = static_cast<ptrdiff_t>(r) * stride;
-        std::memcpy(out + start, pixels + start, static_cast<size_t>(width));
+        const bool inner = r > 0 && r < height - 1 && width >= 3;
+        if (!(inner && sixteenBits))
+            std::memcpy(out + start, pixels + start, static_cast<size_t>(width));
         std::memset(out + start + width, background, static_cast<size_t>(stride - width));
     }
 
@@ -223,8 +236,6 @@ uint8_t *FilterPic(uint8_t *pixels, uint8_t *work, int32_t width, int32_t height
                           bg,
                           force != 0,
                           cornerWeight == 0 && centreWeight + 4 * int64_t{edgeWeight} == 5};
-    const bool sixteenBits =
-        SixteenBitCase(cornerWeight, edgeWeight, centreWeight, divisor, offset);
     if (divisor == 5)
         FilterInterior<DivideByFive>(pixels, out, width, height, stride, w, sixteenBits);
     else if (divisor > 1)
