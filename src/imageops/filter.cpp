@@ -122,9 +122,9 @@ __m128i KeptPixels(const uint8_t *above, const uint8_t *row, const uint8_t *belo
 // pixel whose four edge neighbours equal it filters to itself, then is cut
 // at 254 and put through the low-index rule: a value from 14 to 254 stays.
 // Most blocks of a picture are such flat areas or background.
-bool BlockStays(const uint8_t *above, const uint8_t *row, const uint8_t *below, __m128i background)
+bool BlockStays(const uint8_t *above, const uint8_t *row, const uint8_t *below, __m128i m,
+                __m128i background)
 {
-    __m128i m = Load16(row);
     __m128i same = _mm_and_si128(
         _mm_and_si128(_mm_cmpeq_epi8(Load16(row - 1), m), _mm_cmpeq_epi8(Load16(row + 1), m)),
         _mm_and_si128(_mm_cmpeq_epi8(Load16(above), m), _mm_cmpeq_epi8(Load16(below), m)));
