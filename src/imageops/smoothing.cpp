@@ -8,6 +8,7 @@
 #include "imageops/lowindex.h"
 #include "imageops/vector.h"
 
+#include <algorithm>
 #include <bit>
 #include <cassert>
 #include <cstddef>
@@ -167,34 +168,45 @@ void VisitPixel(uint8_t *pixels, uint8_t *ramps, const uint8_t *last, int32_t r,
 // Corner pixels are rare. For 16 pixels of an inner row, away from the
 // first and last column, a bit is set where the pixel is background, exactly
 // one of left and right is background and exactly one of next and previous
-// is: the corner test without the picture's border.
+// is: the corner test without the picture's border. Inside a shape the
+// first test already fails, in open background the second.
 uint32_t CornerBits16(const uint8_t *pixel, int32_t stride, __m128i background)
 {
     __m128i centre = _mm_cmpeq_epi8(Load16(pixel), background);
+    if (_mm_movemask_epi8(centre) == 0)
+        return 0;
     __m128i left = _mm_cmpeq_epi8(Load16(pixel - 1), background);
     __m128i right = _mm_cmpeq_epi8(Load16(pixel + 1), background);
+    __m128i across = _mm_and_si128(centre, _mm_xor_si128(left, right));
+    if (_mm_movemask_epi8(across) == 0)
+        return 0;
     __m128i next = _mm_cmpeq_epi8(Load16(pixel + stride), background);
     __m128i previous = _mm_cmpeq_epi8(Load16(pixel - stride), background);
-    __m128i corner = _mm_and_si128(
-        centre, _mm_and_si128(_mm_xor_si128(left, right), _mm_xor_si128(next, previous)));
+    __m128i corner = _mm_and_si128(across, _mm_xor_si128(next, previous));
     return static_cast<uint32_t>(_mm_movemask_epi8(corner));
 }
 #endif
 
-// Columns 1 to width - 2 of an inner row, 16 at a time. A corner's walks
-// may turn a marker ahead of the scan into background, so the scan goes on
-// from the pixel after each corner with a fresh look.
+// Columns 1 to width - 2 of an inner row, 16 at a time; the last block is
+// moved back to end at column width - 2 and its columns already scanned are
+// left out. A corner's walks may turn a marker ahead of the scan into
+// background, so the scan goes on from the pixel after each corner with a
+// fresh look. Returns the first column left to the caller.
 int32_t ScanInnerRow(uint8_t *pixels, uint8_t *ramps, const uint8_t *last, int32_t r, int32_t width,
                      int32_t height, int32_t stride, uint8_t b)
 {
     int32_t c = 1;
 #if PP_HAVE_SSE2
+    const int32_t lastBlock = width - 17;
+    if (lastBlock < 1)
+        return c;
     const __m128i background = Splat8(b);
     const uint8_t *row = pixels + static_cast<ptrdiff_t>(r) * stride;
-    while (c + 16 <= width - 1) {
-        uint32_t bits = CornerBits16(row + c, stride, background);
+    while (c < width - 1) {
+        const int32_t at = std::min(c, lastBlock);
+        uint32_t bits = CornerBits16(row + at, stride, background) >> (c - at);
         if (bits == 0) {
-            c += 16;
+            c = at + 16;
             continue;
         }
         c += std::countr_zero(bits);
