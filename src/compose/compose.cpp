@@ -334,10 +334,31 @@ void DrawPasses(Composition &c, PlacedPiece *pieces, int32_t count, int32_t brig
     }
 }
 
+// The header comes from an untrusted piece bitmap, but the device reads the
+// picture buffer and the colour table through it: a header that describes
+// more bytes than the buffers hold (another depth, a longer header, a
+// compressed format, more colours) is brought back to what they hold. A
+// header left zero (no piece copied it) stays zero and draws nothing.
+void MatchHeaderToBuffers(Composition &c, BITMAPINFOHEADER *info)
+{
+    if (info->biSize != 0)
+        info->biSize = sizeof(BITMAPINFOHEADER);
+    WORD depth = c.eightBit ? 8 : 4;
+    if (info->biBitCount != 0)
+        info->biBitCount = depth;
+    info->biCompression = BI_RGB;
+    DWORD tableEntries = (c.pixelOffset - sizeof(BITMAPINFOHEADER)) / sizeof(RGBQUAD);
+    if (info->biClrUsed > tableEntries)
+        info->biClrUsed = tableEntries;
+    if (info->biBitCount == 8 && info->biClrUsed == 0 && tableEntries < 256)
+        info->biClrUsed = tableEntries;
+}
+
 void Output(Composition &c, const LayoutResult *layout, int32_t destLeft, int32_t destTop,
             int32_t destWidth, int32_t destHeight)
 {
     auto *info = reinterpret_cast<BITMAPINFOHEADER *>(c.header);
+    MatchHeaderToBuffers(c, info);
     info->biWidth = c.picture.width;
     info->biHeight = c.picture.height;
     info->biSizeImage = 0;

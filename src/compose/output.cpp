@@ -31,6 +31,11 @@ bool BadgeLayout(const uint8_t *bytes, uint32_t size, uint32_t *pixelOffset)
         return false;
     BITMAPINFOHEADER info;
     std::memcpy(&info, bytes, sizeof info);
+    // The device finds the colour table behind biSize and cannot bound a
+    // compressed image: only plain headers and rows can be checked.
+    if (info.biSize < sizeof(BITMAPINFOHEADER) || info.biSize > size ||
+        info.biCompression != BI_RGB)
+        return false;
     int64_t width = info.biWidth;
     int64_t height = info.biHeight < 0 ? -static_cast<int64_t>(info.biHeight) : info.biHeight;
     if (width < 0 || width > 32767 || height > 32767)
@@ -45,7 +50,7 @@ bool BadgeLayout(const uint8_t *bytes, uint32_t size, uint32_t *pixelOffset)
         tableEntries = 256;
     uint64_t stride = (static_cast<uint64_t>(width) * info.biBitCount + 31) / 32 * 4;
     uint64_t pixelEnd = *pixelOffset + stride * static_cast<uint64_t>(height);
-    return pixelEnd <= size && sizeof(BITMAPINFOHEADER) + tableEntries * 4 <= size;
+    return pixelEnd <= size && info.biSize + tableEntries * 4 <= size;
 }
 
 int32_t DrawBadge(HDC hdc, HMODULE auxModule, int32_t left, int32_t top, UINT colourUse,

@@ -3,6 +3,7 @@
 #include "catalog/records.h"
 #include "platform/portable/heap.h"
 #include "support/builders.h"
+#include "support/dib.h"
 
 #include <gtest/gtest.h>
 
@@ -12,10 +13,21 @@ namespace {
 
 using pptest::ModuleGuard;
 
+// Paints into a device whose surface is a known colour and checks that a
+// call that fails before composing leaves the device as it was.
 int Paint(HMODULE module)
 {
-    return PaintPrt(nullptr, module, module, 0, 0, 100, 100, 100, 100, 0, 0, 0, nullptr, 192, 0,
-                    nullptr);
+    pptest::DeviceGuard device(PP_DEVICE_TRUECOLOR, 16, 16);
+    ppDCFill(device.get(), 0x123456);
+    ppDCClearLog(device.get());
+    int result = PaintPrt(device.get(), module, module, 0, 0, 100, 100, 100, 100, 1, 0, 0, nullptr,
+                          192, 0, nullptr);
+    if (result != PP_RESULT_OK) {
+        EXPECT_STREQ(ppDCLogText(device.get()), "");
+        for (uint32_t pixel : device.Pixels())
+            EXPECT_EQ(pixel, 0x123456u);
+    }
+    return result;
 }
 
 std::vector<uint8_t> EmptyCatalogue()

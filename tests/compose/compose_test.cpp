@@ -78,6 +78,33 @@ TEST(ComposePicture, EightBitPictureReachesTheDeviceByteForByte)
     }
 }
 
+TEST(ComposePicture, CopiedHeaderIsBroughtBackToWhatTheBuffersHold)
+{
+    // Piece 0 claims 32 bits per pixel, a longer header, compression and
+    // more colours than its table: the device must still read only the
+    // 8-bit picture and the 256-entry table.
+    DeviceGuard dc(PP_DEVICE_TRUECOLOR, 16, 16);
+    Scene s;
+    s.Picture(2, 1);
+    Bytes piece = pptest::Uniform8(2, 1, 77);
+    BITMAPINFOHEADER claimed;
+    std::memcpy(&claimed, piece.data(), 40);
+    claimed.biSize = 124;
+    claimed.biBitCount = 32;
+    claimed.biCompression = 1;
+    claimed.biClrUsed = 999;
+    std::memcpy(piece.data(), &claimed, 40);
+    s.Add(MakePlaced(ID_A, 0, 0, 2, 1), piece);
+    ASSERT_EQ(s.Compose(dc.get()), PP_RESULT_OK);
+    DeviceCall call = pptest::PictureCall(dc.get());
+    BITMAPINFOHEADER header = pptest::DibHeader(call);
+    EXPECT_EQ(header.biSize, 40u);
+    EXPECT_EQ(header.biBitCount, 8);
+    EXPECT_EQ(header.biCompression, 0u);
+    EXPECT_EQ(header.biClrUsed, 256u);
+    EXPECT_EQ(pptest::DibRows(call), (Bytes{77, 77, 255, 255}));
+}
+
 TEST(ComposePicture, FourBitPictureKeepsNibblesAndSixteenColourHeader)
 {
     DeviceGuard dc(PP_DEVICE_TRUECOLOR, 16, 16);

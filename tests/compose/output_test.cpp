@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -107,10 +108,27 @@ INSTANTIATE_TEST_SUITE_P(Depths, BadgeTest,
 struct BadgeFailureCase {
     std::string name;
     ResourceFault fault;
-    size_t truncateTo; // 0: whole
+    Bytes (*badge)();
     int32_t expected;
     int expectedFrees;
 };
+
+Bytes GoodBadge()
+{
+    return pptest::Uniform8(4, 4, 9);
+}
+Bytes Truncated(size_t size)
+{
+    Bytes b = GoodBadge();
+    b.resize(size);
+    return b;
+}
+Bytes WithField(size_t offset, uint32_t value)
+{
+    Bytes b = GoodBadge();
+    std::memcpy(b.data() + offset, &value, 4);
+    return b;
+}
 
 class BadgeFailureTest : public ::testing::TestWithParam<BadgeFailureCase> {};
 
@@ -119,10 +137,7 @@ TEST_P(BadgeFailureTest, LeavesOutOnlyTheBadge)
     const BadgeFailureCase &c = GetParam();
     DeviceGuard dc(PP_DEVICE_TRUECOLOR, 16, 16);
     ModuleGuard aux;
-    Bytes badge = pptest::Uniform8(4, 4, 9);
-    if (c.truncateTo != 0)
-        badge.resize(c.truncateTo);
-    aux.Add(PP_BADGE_ID, badge);
+    aux.Add(PP_BADGE_ID, c.badge());
     ppModuleSetFault(aux.get(), PP_BADGE_ID, c.fault);
     SmallPicture p;
     EXPECT_EQ(Draw(dc.get(), aux.get(), p, 30002, 1, 0), c.expected);
@@ -135,12 +150,20 @@ TEST_P(BadgeFailureTest, LeavesOutOnlyTheBadge)
 
 INSTANTIATE_TEST_SUITE_P(
     Faults, BadgeFailureTest,
-    ::testing::Values(BadgeFailureCase{"NotFound", ResourceFault::NotFound, 0, 7, 0},
-                      BadgeFailureCase{"LoadFails", ResourceFault::LoadFails, 0, 8, 0},
-                      BadgeFailureCase{"LockFails", ResourceFault::LockFails, 0, 14, 1},
-                      BadgeFailureCase{"HeaderShort", ResourceFault::None, 39, 8, 1},
-                      BadgeFailureCase{"TableShort", ResourceFault::None, 1000, 8, 1},
-                      BadgeFailureCase{"RowsShort", ResourceFault::None, 1064 + 15, 8, 1}),
+    ::testing::Values(
+        BadgeFailureCase{"NotFound", ResourceFault::NotFound, GoodBadge, 7, 0},
+        BadgeFailureCase{"LoadFails", ResourceFault::LoadFails, GoodBadge, 8, 0},
+        BadgeFailureCase{"LockFails", ResourceFault::LockFails, GoodBadge, 14, 1},
+        BadgeFailureCase{"HeaderShort", ResourceFault::None, [] { return Truncated(39); }, 8, 1},
+        BadgeFailureCase{"TableShort", ResourceFault::None, [] { return Truncated(1000); }, 8, 1},
+        BadgeFailureCase{"RowsShort", ResourceFault::None, [] { return Truncated(1064 + 15); }, 8,
+                         1},
+        // The device would look for the colour table behind a longer header.
+        BadgeFailureCase{"TableBehindLongHeader", ResourceFault::None,
+                         [] { return WithField(0, 124); }, 8, 1},
+        BadgeFailureCase{"Compressed", ResourceFault::None, [] { return WithField(16, 1); }, 8, 1},
+        BadgeFailureCase{"AbsurdWidth", ResourceFault::None, [] { return WithField(4, 1u << 20); },
+                         8, 1}),
     [](const auto &info) { return info.param.name; });
 
 TEST(DrawPicture, HiddenBadgeIsNotTouched)
