@@ -185,7 +185,6 @@ uint32_t CornerBits16(const uint8_t *pixel, int32_t stride, __m128i background)
     __m128i corner = _mm_and_si128(across, _mm_xor_si128(next, previous));
     return static_cast<uint32_t>(_mm_movemask_epi8(corner));
 }
-#endif
 
 // Columns 1 to width - 2 of an inner row, 16 at a time; the last block is
 // moved back to end at column width - 2 and its columns already scanned are
@@ -196,7 +195,6 @@ int32_t ScanInnerRow(uint8_t *pixels, uint8_t *ramps, const uint8_t *last, int32
                      int32_t height, int32_t stride, uint8_t b)
 {
     int32_t c = 1;
-#if PP_HAVE_SSE2
     const int32_t lastBlock = width - 17;
     if (lastBlock < 1)
         return c;
@@ -213,12 +211,15 @@ int32_t ScanInnerRow(uint8_t *pixels, uint8_t *ramps, const uint8_t *last, int32
         VisitPixel(pixels, ramps, last, r, c, width, height, stride, b);
         ++c;
     }
-#else
-    (void)pixels, (void)ramps, (void)last, (void)r, (void)width, (void)height, (void)stride,
-        (void)b;
-#endif
     return c;
 }
+#else
+int32_t ScanInnerRow(uint8_t *, uint8_t *, const uint8_t *, int32_t, int32_t, int32_t, int32_t,
+                     uint8_t)
+{
+    return 1;
+}
+#endif
 
 } // namespace
 
