@@ -320,7 +320,20 @@ INSTANTIATE_TEST_SUITE_P(
         PlacementCase{"SourceMirrored", 0, 4, 3, -4, {3, 2, 1, 0, -1, -1, -1, -1}},
         PlacementCase{"BothMirrored", 5, -4, 3, -4, {-1, -1, 0, 1, 2, 3, -1, -1}},
         PlacementCase{"MirroredEnlarged", 7, -8, 0, 4, {3, 3, 2, 2, 1, 1, 0, 0}},
-        PlacementCase{"SourceMirroredPartlyOutside", 0, 4, 1, -4, {1, 0, -1, -1, -1, -1, -1, -1}},
+        // A mirrored axis whose source runs past the bitmap: GDI moves the
+        // destination instead of mirroring around the columns that exist, and
+        // draws only the room those columns map to (seen under Wine).
+        PlacementCase{"SourceMirroredPartlyOutside", 0, 4, 1, -4, {-1, -1, 1, 0, -1, -1, -1, -1}},
+        PlacementCase{
+            "SourceMirroredPartlyOutsideShrunk", 0, 3, 1, -6, {-1, -1, 0, -1, -1, -1, -1, -1}},
+        PlacementCase{
+            "SourceMirroredPartlyOutsideEnlarged", 0, 8, 1, -4, {-1, -1, -1, -1, 1, 1, 0, 0}},
+        PlacementCase{
+            "DestinationMirroredSourcePastRight", 7, -4, 2, 4, {-1, -1, -1, -1, 3, 2, -1, -1}},
+        PlacementCase{
+            "DestinationMirroredShrunkPartlyOutside", 5, -3, -2, 6, {-1, -1, -1, -1, 3, 1, -1, -1}},
+        PlacementCase{
+            "DestinationMirroredEnlargedPartlyOutside", 7, -8, -1, 4, {-1, -1, 2, 2, 1, 1, 0, 0}},
         PlacementCase{"DestinationOffLeftEdge", -2, 4, 0, 4, {2, 3, -1, -1, -1, -1, -1, -1}}),
     [](const ::testing::TestParamInfo<PlacementCase> &info) { return info.param.name; });
 

@@ -13,7 +13,9 @@
 // The mapping is fixed before clipping, so the clip region, the surface
 // edges and a source rectangle partly outside the bitmap only decide which
 // destination pixels are written, never what they show. Destination pixels
-// whose source pixels all lie outside the bitmap are left as they were.
+// whose source pixels all lie outside the bitmap are left as they were. One
+// exception, where exactly one extent of an axis is negative and the source
+// runs past the bitmap: see PlaceMirrored.
 #include "platform/portable/device.h"
 
 #include <algorithm>
@@ -429,6 +431,44 @@ void Bounds(int64_t origin, int64_t extent, int64_t &lo, int64_t &hi)
     hi = extent > 0 ? origin + extent : origin + 1;
 }
 
+// When exactly one of the two extents of an axis is negative (the picture is
+// mirrored) and the source runs past the bitmap on that axis, GDI does not
+// mirror the destination around the part of the source that exists: it moves
+// the destination origin instead, by the room the missing source columns
+// would have taken at the start less the room they take at the end, and draws
+// only the room the existing columns map to. Only stretching calls do this.
+// [visLo, visHi) is the part of the source inside the bitmap; sizes are mapped
+// with truncating integer division, as GDI maps them.
+struct MirrorPlacement {
+    int64_t origin;
+    bool limited = false; // only [lo, hi) of the destination is drawn
+    int64_t lo = 0;
+    int64_t hi = 0;
+};
+
+MirrorPlacement PlaceMirrored(int64_t dOrigin, int64_t dExtent, int64_t sOrigin, int64_t sExtent,
+                              int64_t visLo, int64_t visHi)
+{
+    MirrorPlacement place{dOrigin};
+    int64_t base = sOrigin + (sExtent < 0 ? 1 : 0);
+    int64_t a = (visLo - base) * dExtent / sExtent;
+    int64_t b = (visHi - base) * dExtent / sExtent;
+    int64_t lo = std::min(a, b), hi = std::max(a, b);
+    if (sExtent < 0 && dExtent > 0 && (sOrigin + sExtent + 1 < visLo || sOrigin > visHi))
+        place.origin = dOrigin + (dExtent - hi) - lo;
+    else if (sExtent > 0 && dExtent < 0 && (sOrigin < visLo || sOrigin + sExtent > visHi))
+        place.origin = dOrigin - (hi - (dExtent - lo));
+    else
+        return place;
+    // A destination running leftwards (upwards) counts its pixels from the
+    // far side of each coordinate.
+    int64_t edge = dExtent < 0 ? 1 : 0;
+    place.limited = true;
+    place.lo = place.origin + lo + edge;
+    place.hi = place.origin + hi + edge;
+    return place;
+}
+
 // Copies header, colour table and (when the call was accepted) rows into the
 // log entry, and describes them.
 std::string LogBitmap(DeviceCall &entry, const void *bits, const BITMAPINFO *info, UINT usage,
@@ -493,10 +533,26 @@ int Stretch(HDC__ *dc, int xDest, int yDest, int destWidth, int destHeight, int 
     if (destWidth == 0 || destHeight == 0)
         return result;
 
+    bool stretching = srcWidth != destWidth || srcHeight != destHeight;
+    MirrorPlacement px{xDest}, py{yDest};
+    if (stretching) {
+        px = PlaceMirrored(xDest, destWidth, xSrc, srcWidth, std::max<int64_t>(xLo, 0),
+                           std::min<int64_t>(xHi, format.width));
+        py = PlaceMirrored(yDest, destHeight, sy, srcHeight, std::max<int64_t>(yLo, 0),
+                           std::min<int64_t>(yHi, height));
+    }
     DeviceRect vis = VisibleRect(dc);
+    if (px.limited) {
+        vis.left = static_cast<int32_t>(std::clamp<int64_t>(px.lo, vis.left, vis.right));
+        vis.right = static_cast<int32_t>(std::clamp<int64_t>(px.hi, vis.left, vis.right));
+    }
+    if (py.limited) {
+        vis.top = static_cast<int32_t>(std::clamp<int64_t>(py.lo, vis.top, vis.bottom));
+        vis.bottom = static_cast<int32_t>(std::clamp<int64_t>(py.hi, vis.top, vis.bottom));
+    }
     Axis ax, ay;
-    if (!SetUpAxis(xDest, destWidth, xSrc, srcWidth, vis.left, vis.right, format.width, ax) ||
-        !SetUpAxis(yDest, destHeight, sy, srcHeight, vis.top, vis.bottom, format.height, ay))
+    if (!SetUpAxis(px.origin, destWidth, xSrc, srcWidth, vis.left, vis.right, format.width, ax) ||
+        !SetUpAxis(py.origin, destHeight, sy, srcHeight, vis.top, vis.bottom, format.height, ay))
         return result;
 
     SourceImage src;
@@ -504,7 +560,6 @@ int Stretch(HDC__ *dc, int xDest, int yDest, int destWidth, int destHeight, int 
     src.format = format;
     BuildTable(info, usage, dc, src);
 
-    bool stretching = srcWidth != destWidth || srcHeight != destHeight;
     int mode = stretching ? dc->stretchMode : COLORONCOLOR;
     if (mode == HALFTONE) {
         DrawHalftone(dc, src, ax, ay);
