@@ -59,7 +59,9 @@ struct SqueezeBlock {
 // The pattern of one output row. Shrinking keeps at most one copy of each
 // source pixel, so a row is a gather through the source column of every
 // output pixel; enlarging by less than eight repeats each pixel a counted
-// number of times. counts holds the copies of every source pixel.
+// number of times. counts holds the copies of every source pixel. The
+// pattern lives on the stack (about 29 KB), as nothing may be allocated
+// here beyond the work buffer; wider sources take the plain walk.
 struct RowPattern {
     RowKind kind;
     int32_t sourceWidth, targetWidth, pixelsEach, pixelsExtra;
