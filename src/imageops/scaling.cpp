@@ -68,14 +68,17 @@ struct RowPattern {
     uint16_t columns[kPatternWidth];
     uint8_t counts[kPatternWidth];
     SqueezeBlock squeeze[kPatternBlocks];
+    uint8_t squeezeShifts; // bit i: some block shifts by 2^i
 };
 
 // Follows every pixel of the block through the four shifts.
-void MakeSqueezeBlock(SqueezeBlock &block, const uint8_t *counts)
+// Returns the shifts the block uses, one bit each.
+uint8_t MakeSqueezeBlock(SqueezeBlock &block, const uint8_t *counts)
 {
     int32_t shift[16];
     int32_t at[16]; // the pixel at each place, or -1
     int32_t dropped = 0;
+    int32_t used = 0;
     block.kept = 0;
     for (int32_t i = 0; i < 16; ++i) {
         shift[i] = dropped;
@@ -91,9 +94,11 @@ void MakeSqueezeBlock(SqueezeBlock &block, const uint8_t *counts)
             const bool arrives = i + s < 16 && at[i + s] >= 0 && (shift[at[i + s]] & s) != 0;
             next[i] = arrives ? at[i + s] : (leaves ? -1 : at[i]);
             block.masks[stage][i] = arrives ? 0xFF : 0;
+            used |= arrives ? s : 0;
         }
         std::memcpy(at, next, sizeof at);
     }
+    return static_cast<uint8_t>(used);
 }
 
 void MakeRowPattern(RowPattern &p, int32_t sourceWidth, int32_t targetWidth)
@@ -123,9 +128,10 @@ void MakeRowPattern(RowPattern &p, int32_t sourceWidth, int32_t targetWidth)
         if (p.kind == RowKind::Gather && n == 1)
             p.columns[out++] = static_cast<uint16_t>(k);
     }
+    p.squeezeShifts = 0;
     if (PP_HAVE_SSE2 && p.kind == RowKind::Gather) {
         for (int32_t b = 0; b < sourceWidth / 16; ++b)
-            MakeSqueezeBlock(p.squeeze[b], p.counts + 16 * b);
+            p.squeezeShifts |= MakeSqueezeBlock(p.squeeze[b], p.counts + 16 * b);
     }
 }
 
@@ -158,10 +164,13 @@ uint8_t *GatherRow(const uint8_t *source, uint8_t *out, const RowPattern &p)
     for (int32_t b = 0; b < p.sourceWidth / 16 && j + 16 <= p.targetWidth; ++b) {
         const SqueezeBlock &q = p.squeeze[b];
         __m128i v = Load16(source + 16 * b);
+        // Shrinking by less than half never drops 8 of 16 pixels: the
+        // shift by 8 is left out when no block needs it.
         v = Select(Load16(q.masks[0]), _mm_srli_si128(v, 1), v);
         v = Select(Load16(q.masks[1]), _mm_srli_si128(v, 2), v);
         v = Select(Load16(q.masks[2]), _mm_srli_si128(v, 4), v);
-        v = Select(Load16(q.masks[3]), _mm_srli_si128(v, 8), v);
+        if (p.squeezeShifts & 8)
+            v = Select(Load16(q.masks[3]), _mm_srli_si128(v, 8), v);
         Store16(out + j, v);
         j += q.kept;
     }
