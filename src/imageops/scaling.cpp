@@ -164,8 +164,9 @@ uint8_t *GatherRow(const uint8_t *source, uint8_t *out, const RowPattern &p)
     for (int32_t b = 0; b < p.sourceWidth / 16 && j + 16 <= p.targetWidth; ++b) {
         const SqueezeBlock &q = p.squeeze[b];
         __m128i v = Load16(source + 16 * b);
-        // Shrinking by less than half never drops 8 of 16 pixels: the
-        // shift by 8 is left out when no block needs it.
+        // Only a block that drops 8 pixels before a kept one shifts by 8
+        // (shrinking to about half or less); otherwise that shift is left
+        // out.
         v = Select(Load16(q.masks[0]), _mm_srli_si128(v, 1), v);
         v = Select(Load16(q.masks[1]), _mm_srli_si128(v, 2), v);
         v = Select(Load16(q.masks[2]), _mm_srli_si128(v, 4), v);
