@@ -187,8 +187,8 @@ void FilterInterior(const uint8_t *pixels, uint8_t *work, int32_t width, int32_t
         uint8_t *out = work + static_cast<ptrdiff_t>(r) * stride;
         int32_t first = 1;
         if (sixteenBits) {
-            // The vectored part writes every pixel it covers; the rest of the
-            // row is copied first.
+            // The vectored part writes every pixel it covers; the first
+            // column and the columns after it are copied as they were.
             out[0] = row[0];
             first = FilterRow16(row - stride, row, row + stride, out, width, w);
             std::memcpy(out + first, row + first, static_cast<size_t>(width - first));
@@ -217,12 +217,13 @@ uint8_t *FilterPic(uint8_t *pixels, uint8_t *work, int32_t width, int32_t height
     auto *out = static_cast<uint8_t *>(ReuseBuf(work, size, background, 0));
     if (out == nullptr)
         return nullptr;
+    // In the vectored case the filter pass writes the inner rows itself.
     const bool sixteenBits =
-        PP_HAVE_SSE2 && SixteenBitCase(cornerWeight, edgeWeight, centreWeight, divisor, offset);
+        PP_HAVE_SSE2 && width >= 3 &&
+        SixteenBitCase(cornerWeight, edgeWeight, centreWeight, divisor, offset);
     for (int32_t r = 0; r < height; ++r) {
         const ptrdiff_t start = static_cast<ptrdiff_t>(r) * stride;
-        const bool inner = r > 0 && r < height - 1 && width >= 3;
-        if (!(inner && sixteenBits))
+        if (!(sixteenBits && r > 0 && r < height - 1))
             std::memcpy(out + start, pixels + start, static_cast<size_t>(width));
         std::memset(out + start + width, background, static_cast<size_t>(stride - width));
     }

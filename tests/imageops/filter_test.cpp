@@ -83,9 +83,11 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(FilterPic, NarrowPicturesOnlyGetBackgroundPadding)
 {
-    const int32_t sizes[][2] = {{1, 5}, {2, 5}, {5, 1}, {5, 2}, {2, 2}};
+    // Width 0 with a stride of 0 has no bytes at all.
+    const int32_t sizes[][3] = {{1, 5, 4}, {2, 5, 5}, {5, 1, 8}, {5, 2, 8},
+                                {2, 2, 5}, {0, 5, 3}, {0, 5, 0}};
     for (const auto &size : sizes) {
-        int32_t width = size[0], height = size[1], stride = width + 3;
+        int32_t width = size[0], height = size[1], stride = size[2];
         std::vector<uint8_t> before(static_cast<size_t>(stride) * height, 7);
         std::vector<uint8_t> expected = before;
         for (int32_t r = 0; r < height; ++r)
@@ -95,6 +97,7 @@ TEST(FilterPic, NarrowPicturesOnlyGetBackgroundPadding)
         pixels.Assign(before);
         FreeBuf(Filter(pixels.data(), nullptr, width, height, stride, 200, Strength(4, 1)));
         EXPECT_EQ(pixels.Contents(), expected) << width << "x" << height;
+        EXPECT_TRUE(pixels.GuardsIntact());
     }
 }
 
