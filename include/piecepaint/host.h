@@ -15,6 +15,41 @@
 extern "C" {
 #endif
 
+/* Bounds on what one paint may take, whatever its catalogue and code lists
+ * hold. They are process-wide, like the rest of the library's state, and
+ * apply to every later PaintPrt call.
+ *   maxPictureBytes  largest picture buffer, row stride x height bytes; a
+ *                    larger picture is refused before any memory is asked
+ *                    for, as a failed picture allocation (result 3);
+ *   maxTemplates     largest templateCount a catalogue may claim; a larger
+ *                    catalogue is a failed load (result 8);
+ *   maxCodes         most entries read from the extraCodes list and from
+ *                    OptionRecord.codeList; a list without its terminator
+ *                    within that many entries is read no further.
+ * A field of 0 (and a negative count) stands for its default. */
+typedef struct PpLimits {
+    uint32_t maxPictureBytes;
+    int32_t maxTemplates;
+    int32_t maxCodes;
+} PpLimits;
+
+#define PP_DEFAULT_MAX_PICTURE_BYTES (64u * 1024u * 1024u)
+#define PP_DEFAULT_MAX_TEMPLATES 4096
+#define PP_DEFAULT_MAX_CODES 4096
+
+/* Windows hosts of the DLL keep the defaults: its exports are the three of
+ * piecepaint.h. */
+#ifdef _WIN32
+#define PIECEPAINT_HOST_API
+#else
+#define PIECEPAINT_HOST_API PIECEPAINT_API
+#endif
+
+/* Sets the limits; null restores every default. */
+PIECEPAINT_HOST_API void ppSetLimits(const PpLimits *limits);
+/* The limits in force, defaults filled in. */
+PIECEPAINT_HOST_API void ppGetLimits(PpLimits *limits);
+
 /* Opens a resource module: a PE image (DLL or EXE, 32- or 64-bit) whose
  * RT_RCDATA resources have integer ids, or a directory of files named
  * <decimal id>.bin. Returns null when the path cannot be read or is not a

@@ -2,6 +2,7 @@
 // and the placed-piece records for its length.
 #include "api/loader.h"
 #include "api/paint.h"
+#include "catalog/limits.h"
 #include "catalog/records.h"
 #include "catalog/validate.h"
 #include "compose/compose.h"
@@ -26,7 +27,11 @@ const CatalogHeader *LoadCatalogue(HMODULE resModule, HGLOBAL *handle, int32_t *
     const uint8_t *bytes = LoadRcData(resModule, PP_CATALOGUE_ID, handle, result, &size);
     if (bytes == nullptr)
         return nullptr;
-    if (!CatalogFitsResource(bytes, size)) {
+    // Beyond the host's template limit the rule pass, the selection and the
+    // draw-order sort (quadratic in the pieces) would take unbounded time.
+    if (!CatalogFitsResource(bytes, size) ||
+        reinterpret_cast<const CatalogHeader *>(bytes)->templateCount >
+            CurrentLimits().maxTemplates) {
         *result = PP_RESULT_LOAD_FAILED;
         return nullptr;
     }

@@ -4,6 +4,7 @@
 #include "compose/compose.h"
 #include "api/loader.h"
 #include "api/palette.h"
+#include "catalog/limits.h"
 #include "compose/blit.h"
 #include "compose/output.h"
 #include "compose/scale.h"
@@ -125,6 +126,10 @@ bool AllocPicture(Composition &c, const LayoutResult *layout, uint8_t fill)
     p.height = layout->height;
     p.stride = RowStride(p.width, c.catalogue->bitsPerPixel);
     p.size = static_cast<uint32_t>(p.stride) * static_cast<uint32_t>(p.height);
+    // The size comes from the catalogue: beyond the host's limit the picture
+    // is refused before anything is asked of the heap.
+    if (p.size > CurrentLimits().maxPictureBytes)
+        return false;
     p.pixels = static_cast<uint8_t *>(AllocBuf(p.size + 2, 1, fill * 257));
     return p.pixels != nullptr;
 }

@@ -1,5 +1,6 @@
 #include "select/decode.h"
 
+#include "catalog/limits.h"
 #include "select/codeset.h"
 
 #include <cstddef>
@@ -157,8 +158,10 @@ void AddListCodes(const OptionRecord &options, const Fields &fields)
 {
     const uint16_t *list = options.codeList;
     if (list != nullptr && list[0] != 0) {
-        for (; *list != 0; ++list)
-            TranslateListCode(*list, fields);
+        // Read no further than the limit, terminated or not.
+        int32_t limit = CurrentLimits().maxCodes;
+        for (int32_t n = 0; n < limit && list[n] != 0; ++n)
+            TranslateListCode(list[n], fields);
         return;
     }
     if (options.singleCode != 0)

@@ -1,3 +1,4 @@
+#include "catalog/limits.h"
 #include "catalog/registration.h"
 #include "select/codeset.h"
 #include "select/decode.h"
@@ -88,8 +89,10 @@ int32_t SelectPieces(PlacedPiece *pieces, const OptionRecord *options, LayoutRes
 
     bool created = CodeSetOp(CODESET_CREATE, 0) != nullptr;
     if (extraCodes != nullptr) {
-        for (const uint16_t *p = extraCodes; *p != 0; ++p)
-            AddCode(*p);
+        // The host's list is read no further than its limit, terminated or not.
+        int32_t limit = CurrentLimits().maxCodes;
+        for (int32_t n = 0; n < limit && extraCodes[n] != 0; ++n)
+            AddCode(extraCodes[n]);
     }
     if (created && options != nullptr)
         DecodeOptions(options);

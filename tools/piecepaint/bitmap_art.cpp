@@ -373,6 +373,12 @@ Bytes BitmapFromPngEntry(const Json &entry, const ArtSettings &settings,
         if (indexed && (width != picture.width || height != picture.height))
             throw ToolError(where + ": \"indexed\" art is used at its own size; drop \"size\"");
     }
+    // Checked before anything is resized: a size the description asks for
+    // would otherwise be allocated four bytes a pixel, up to 4 GiB.
+    if (int64_t{width} * height > largestArtPixels)
+        throw ToolError(where + ": art of " + std::to_string(width) + " x " +
+                        std::to_string(height) + " pixels is larger than a piece can be (" +
+                        std::to_string(largestArtPixels) + " pixels)");
     if (!indexed) {
         rgba = ResizeRgba(rgba, width, height);
         picture = Quantise(rgba, settings);
@@ -401,6 +407,17 @@ Bytes BitmapFromPngEntry(const Json &entry, const ArtSettings &settings,
     if (indexed && method == "scale")
         throw ToolError(where + ": \"indexed\" art makes its variants with \"variantMethod\": "
                                 "\"middle\"");
+    // The table's offsets are 16 bits: refuse a count they cannot reach
+    // before building any variant, as the encoder would after building all.
+    size_t tableBytes = static_cast<size_t>(count) * 8;
+    for (int32_t k = 0; k < count; ++k) {
+        if (tableBytes > 0xFFFF)
+            throw ToolError(where + ": the variant table outgrows its 16-bit offsets at entry " +
+                            std::to_string(k) + "; give a smaller \"variantCount\"");
+        int32_t w = axis == 'w' ? width - k : width;
+        int32_t h = axis == 'h' ? height - k : height;
+        tableBytes += static_cast<size_t>(RowStride(w, settings.bitsPerPixel)) * h;
+    }
     std::vector<IndexPicture> variants;
     for (int32_t k = 0; k < count; ++k) {
         int32_t w = axis == 'w' ? width - k : width;

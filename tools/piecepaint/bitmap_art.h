@@ -7,6 +7,7 @@
 #include "tool_util.h"
 
 #include <array>
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -55,6 +56,11 @@ Bytes EncodeBitmap(const IndexPicture &picture, const ArtSettings &settings);
 // piece k pixels narrower (axis 'w') or lower (axis 'h').
 Bytes EncodeVariantBitmap(const std::vector<IndexPicture> &variants, char axis,
                           const ArtSettings &settings, const std::string &where);
+
+// The largest piece art the tool builds, in pixels (4096 x 4096): art is
+// resized four bytes a pixel, and a bitmap beyond this is larger than any
+// picture the library paints under its default limits.
+constexpr int64_t largestArtPixels = int64_t{4096} * 4096;
 
 // A resource entry of the description with a "png" key.
 Bytes BitmapFromPngEntry(const Json &entry, const ArtSettings &settings,

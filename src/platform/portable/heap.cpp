@@ -8,6 +8,7 @@ namespace {
 int32_t failCountdown = 0;
 int32_t liveBlocks = 0;
 int64_t allocCalls = 0;
+uint64_t largestRequest = 0;
 int processHeapTag = 0;
 } // namespace
 
@@ -24,6 +25,15 @@ int64_t ppHeapAllocCalls()
     return allocCalls;
 }
 
+uint64_t ppHeapLargestRequest()
+{
+    return largestRequest;
+}
+void ppHeapResetLargestRequest()
+{
+    largestRequest = 0;
+}
+
 extern "C" HANDLE GetProcessHeap(void)
 {
     return &processHeapTag;
@@ -32,6 +42,8 @@ extern "C" HANDLE GetProcessHeap(void)
 extern "C" LPVOID HeapAlloc(HANDLE, DWORD flags, size_t bytes)
 {
     ++allocCalls;
+    if (bytes > largestRequest)
+        largestRequest = bytes;
     if (failCountdown > 0 && --failCountdown == 0)
         return nullptr;
     // As on Windows, a request of 0 bytes yields a valid block.

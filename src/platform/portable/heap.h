@@ -10,5 +10,8 @@ void ppHeapFailNth(int32_t n);
 int32_t ppHeapLiveBlocks();
 // Total HeapAlloc calls so far (successful or failed).
 int64_t ppHeapAllocCalls();
+// The largest HeapAlloc request since the last reset, in bytes, granted or not.
+uint64_t ppHeapLargestRequest();
+void ppHeapResetLargestRequest();
 
 #endif
