@@ -73,10 +73,6 @@ fs::path WriteEntries(const uint8_t *data, size_t size)
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {
-    PpLimits limits{};
-    limits.maxPictureBytes = 16u << 10;
-    ppSetLimits(&limits);
-    ppGdiSetLogging(0);
     // Memory-backed when the machine has it: the target writes files for
     // every input.
     std::string base =
@@ -97,17 +93,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     ClearScratch();
     fs::path firstFile = WriteEntries(data, size);
 
-    // ppOpenModule reads a directory with ppModuleFromDirectory. Painting
-    // from what it serves is the paint target's job.
+    // ppOpenModule reads a directory with ppModuleFromDirectory.
     HMODULE module = ppOpenModule(scratch.c_str());
     if (module != nullptr) {
-        ppfuzz::WalkModule(module, false);
+        ppfuzz::WalkModule(module);
         ppCloseModule(module);
     }
     if (!firstFile.empty()) {
         module = ppOpenModule(firstFile.c_str());
         if (module != nullptr) {
-            ppfuzz::WalkModule(module, false);
+            ppfuzz::WalkModule(module);
             ppCloseModule(module);
         }
     }
