@@ -1,6 +1,7 @@
 // Piece blit. The key index and the substitution list are folded into a
 // lookup table once per piece, so the pixel loops only look values up.
 #include "compose/blit.h"
+#include "imageops/vector.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -76,6 +77,70 @@ struct Clip {
     int32_t endColumn;
 };
 
+#if PP_HAVE_SSE2
+
+// The substitution list as the vector loop walks it: the key first (the
+// picture's pixel stays), then the pairs in list order, the first match of a
+// value winning. Values no entry matches are written as they are.
+struct MatchPlan {
+    int32_t count;
+    uint8_t from[17];
+    int16_t to[17]; // KEEP or the value to write
+};
+
+MatchPlan BuildMatchPlan(const PlacedPiece *piece, uint8_t keyIndex)
+{
+    MatchPlan plan{};
+    int32_t noReplacement = (piece->flags & PIECE_TRANSPARENT) ? piece->transparentIndex : 256;
+    plan.from[0] = keyIndex;
+    plan.to[0] = KEEP;
+    plan.count = 1;
+    int32_t pairs = SubstitutionCount(piece);
+    for (int32_t i = 0; i < pairs; ++i) {
+        plan.from[plan.count] = piece->mapFrom[i];
+        plan.to[plan.count] = piece->mapTo[i] == noReplacement ? KEEP : piece->mapTo[i];
+        ++plan.count;
+    }
+    return plan;
+}
+
+// Maps 16 source bytes over 16 picture bytes.
+__m128i MapSixteen(__m128i src, __m128i dst, const MatchPlan &plan)
+{
+    __m128i matched = _mm_setzero_si128();
+    __m128i result = dst;
+    for (int32_t i = 0; i < plan.count; ++i) {
+        __m128i hit = _mm_andnot_si128(matched, _mm_cmpeq_epi8(src, Splat8(plan.from[i])));
+        if (plan.to[i] != KEEP)
+            result = Select(hit, Splat8(plan.to[i]), result);
+        matched = _mm_or_si128(matched, hit);
+    }
+    return Select(matched, result, src);
+}
+
+void Blit8(uint8_t *picture, int32_t pictureHeight, int32_t pictureStride, int32_t sourceStride,
+           int32_t sourceHeight, const uint8_t *source, int32_t x, int32_t y, Clip clip,
+           const int16_t table[256], const MatchPlan &plan)
+{
+    for (int32_t r = 0; r < sourceHeight; ++r) {
+        int32_t row = y + r;
+        if (row < 0 || row >= pictureHeight)
+            continue;
+        uint8_t *dst = picture + static_cast<ptrdiff_t>(row) * pictureStride;
+        const uint8_t *src = source + static_cast<ptrdiff_t>(r) * sourceStride;
+        int32_t c = clip.firstColumn;
+        for (; c + 16 <= clip.endColumn; c += 16)
+            Store16(dst + c, MapSixteen(Load16(src + (c - x)), Load16(dst + c), plan));
+        for (; c < clip.endColumn; ++c) {
+            int16_t value = table[src[c - x]];
+            if (value != KEEP)
+                dst[c] = static_cast<uint8_t>(value);
+        }
+    }
+}
+
+#else
+
 void Blit8(uint8_t *picture, int32_t pictureHeight, int32_t pictureStride, int32_t sourceStride,
            int32_t sourceHeight, const uint8_t *source, int32_t x, int32_t y, Clip clip,
            const int16_t table[256])
@@ -93,6 +158,8 @@ void Blit8(uint8_t *picture, int32_t pictureHeight, int32_t pictureStride, int32
         }
     }
 }
+
+#endif
 
 // Equivalent to pairing a nibble stream with the picture's nibbles: at an odd
 // x the stream starts with the picture's own nibble at x - 1, which is mapped
@@ -152,7 +219,12 @@ void BlitPiece(uint8_t *picture, int32_t pictureWidth, int32_t pictureHeight, in
     if (bitsPerPixel == 8) {
         int16_t table[256];
         BuildTable8(piece, keyIndex, table);
+#if PP_HAVE_SSE2
+        Blit8(picture, pictureHeight, picStride, srcStride, height, source, x, y, clip, table,
+              BuildMatchPlan(piece, keyIndex));
+#else
         Blit8(picture, pictureHeight, picStride, srcStride, height, source, x, y, clip, table);
+#endif
     } else {
         int16_t table[16];
         BuildTable4(piece, keyIndex, table);

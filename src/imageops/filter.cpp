@@ -5,10 +5,12 @@
 
 #include "imageops/buffers.h"
 #include "imageops/lowindex.h"
+#include "imageops/vector.h"
 
 #include <cassert>
 #include <cstddef>
 #include <cstring>
+#include <initializer_list>
 
 namespace {
 
@@ -20,6 +22,7 @@ struct FilterWeights {
     uint32_t offset;
     uint8_t background;
     bool force;
+    bool flatStays;
 };
 
 // The composition driver always divides by 5; a constant divisor lets the
@@ -61,12 +64,13 @@ uint8_t FilterPixel(const uint8_t *above, const uint8_t *row, const uint8_t *bel
     return static_cast<uint8_t>(LowIndexDown(sum));
 }
 
-// Interior pixels of one row; out already holds the row as it was.
+// Interior pixels of one row from column first on; out already holds the
+// row as it was.
 template <typename Divide>
 void FilterRow(const uint8_t *above, const uint8_t *row, const uint8_t *below, uint8_t *out,
-               int32_t width, const FilterWeights &w)
+               int32_t first, int32_t width, const FilterWeights &w)
 {
-    for (int32_t c = 1; c < width - 1; ++c) {
+    for (int32_t c = first; c < width - 1; ++c) {
         if (row[c] == w.background)
             continue;
         if (!w.force && TouchesBackground(above, row, below, c, w.background))
@@ -75,14 +79,121 @@ void FilterRow(const uint8_t *above, const uint8_t *row, const uint8_t *below, u
     }
 }
 
+// The driver's weights (no corner weight, no offset, divisor 5) with sums
+// that stay within 16 bits can be computed 8 pixels to a register.
+bool SixteenBitCase(int32_t cornerWeight, int32_t edgeWeight, int32_t centreWeight, int32_t divisor,
+                    int32_t offset)
+{
+    int64_t largest = 1020 * (edgeWeight < 0 ? -int64_t{edgeWeight} : int64_t{edgeWeight}) +
+                      255 * (centreWeight < 0 ? -int64_t{centreWeight} : int64_t{centreWeight});
+    return cornerWeight == 0 && offset == 0 && divisor == 5 && largest <= 32767;
+}
+
+#if PP_HAVE_SSE2
+// Eight pixels of the sixteen-bit case: the sum, cut at 0 (a negative sum
+// divided toward zero is at most 0 and becomes 0 anyway), divided by 5
+// with a multiplication that is exact for every 16-bit value, and cut at 254.
+__m128i FilterHalf(__m128i edges, __m128i centre, __m128i edgeWeight, __m128i centreWeight)
+{
+    __m128i sum =
+        _mm_add_epi16(_mm_mullo_epi16(edges, edgeWeight), _mm_mullo_epi16(centre, centreWeight));
+    sum = _mm_max_epi16(sum, _mm_setzero_si128());
+    __m128i fifth = _mm_srli_epi16(_mm_mulhi_epu16(sum, _mm_set1_epi16(-13107)), 2);
+    return _mm_min_epi16(fifth, _mm_set1_epi16(254));
+}
+
+// Pixels that keep their value: the background, and unless forced every
+// pixel with the background among its eight neighbours.
+__m128i KeptPixels(const uint8_t *above, const uint8_t *row, const uint8_t *below,
+                   __m128i background, bool force)
+{
+    __m128i kept = _mm_cmpeq_epi8(Load16(row), background);
+    if (force)
+        return kept;
+    for (const uint8_t *line : {above, row, below}) {
+        kept = _mm_or_si128(kept, _mm_cmpeq_epi8(Load16(line - 1), background));
+        kept = _mm_or_si128(kept, _mm_cmpeq_epi8(Load16(line + 1), background));
+    }
+    kept = _mm_or_si128(kept, _mm_cmpeq_epi8(Load16(above), background));
+    return _mm_or_si128(kept, _mm_cmpeq_epi8(Load16(below), background));
+}
+
+// With centre + 4 x edge = 5 and no corner weight (the driver's weights), a
+// pixel whose four edge neighbours equal it filters to itself, then is cut
+// at 254 and put through the low-index rule: a value from 14 to 254 stays.
+// Most blocks of a picture are such flat areas or background.
+bool BlockStays(const uint8_t *above, const uint8_t *row, const uint8_t *below, __m128i m,
+                __m128i background)
+{
+    __m128i same = _mm_and_si128(
+        _mm_and_si128(_mm_cmpeq_epi8(Load16(row - 1), m), _mm_cmpeq_epi8(Load16(row + 1), m)),
+        _mm_and_si128(_mm_cmpeq_epi8(Load16(above), m), _mm_cmpeq_epi8(Load16(below), m)));
+    __m128i changes = _mm_or_si128(AtMost8(m, 13), _mm_cmpeq_epi8(m, Splat8(255)));
+    __m128i stays = _mm_or_si128(_mm_cmpeq_epi8(m, background), _mm_andnot_si128(changes, same));
+    return _mm_movemask_epi8(stays) == 0xFFFF;
+}
+
+// Columns 1 to width - 2 of one inner row, 16 at a time while the block
+// and its right neighbour lie inside the row; returns the first column left.
+int32_t FilterRow16(const uint8_t *above, const uint8_t *row, const uint8_t *below, uint8_t *out,
+                    int32_t width, const FilterWeights &w)
+{
+    const __m128i background = Splat8(w.background);
+    const __m128i edgeWeight = _mm_set1_epi16(static_cast<int16_t>(w.edge));
+    const __m128i centreWeight = _mm_set1_epi16(static_cast<int16_t>(w.centre));
+    const __m128i zero = _mm_setzero_si128();
+    int32_t c = 1;
+    for (; c + 16 <= width - 1; c += 16) {
+        __m128i m = Load16(row + c);
+        if (_mm_movemask_epi8(_mm_cmpeq_epi8(m, background)) == 0xFFFF ||
+            (w.flatStays && BlockStays(above + c, row + c, below + c, m, background))) {
+            Store16(out + c, m);
+            continue;
+        }
+        __m128i kept = KeptPixels(above + c, row + c, below + c, background, w.force);
+        if (_mm_movemask_epi8(kept) == 0xFFFF) {
+            Store16(out + c, m);
+            continue;
+        }
+        __m128i left = Load16(row + c - 1), right = Load16(row + c + 1);
+        __m128i up = Load16(above + c), down = Load16(below + c);
+        __m128i edgesLow = _mm_add_epi16(
+            _mm_add_epi16(_mm_unpacklo_epi8(left, zero), _mm_unpacklo_epi8(right, zero)),
+            _mm_add_epi16(_mm_unpacklo_epi8(up, zero), _mm_unpacklo_epi8(down, zero)));
+        __m128i edgesHigh = _mm_add_epi16(
+            _mm_add_epi16(_mm_unpackhi_epi8(left, zero), _mm_unpackhi_epi8(right, zero)),
+            _mm_add_epi16(_mm_unpackhi_epi8(up, zero), _mm_unpackhi_epi8(down, zero)));
+        __m128i low = FilterHalf(edgesLow, _mm_unpacklo_epi8(m, zero), edgeWeight, centreWeight);
+        __m128i high = FilterHalf(edgesHigh, _mm_unpackhi_epi8(m, zero), edgeWeight, centreWeight);
+        __m128i filtered = LowIndexDown8(_mm_packus_epi16(low, high));
+        Store16(out + c, Select(kept, m, filtered));
+    }
+    return c;
+}
+#else
+int32_t FilterRow16(const uint8_t *, const uint8_t *, const uint8_t *, uint8_t *, int32_t,
+                    const FilterWeights &)
+{
+    return 1;
+}
+#endif
+
 template <typename Divide>
 void FilterInterior(const uint8_t *pixels, uint8_t *work, int32_t width, int32_t height,
-                    int32_t stride, const FilterWeights &w)
+                    int32_t stride, const FilterWeights &w, bool sixteenBits)
 {
     for (int32_t r = 1; r < height - 1; ++r) {
         const uint8_t *row = pixels + static_cast<ptrdiff_t>(r) * stride;
-        FilterRow<Divide>(row - stride, row, row + stride,
-                          work + static_cast<ptrdiff_t>(r) * stride, width, w);
+        uint8_t *out = work + static_cast<ptrdiff_t>(r) * stride;
+        int32_t first = 1;
+        if (sixteenBits) {
+            // The vectored part writes every pixel it covers; the first
+            // column and the columns after it are copied as they were.
+            out[0] = row[0];
+            first = FilterRow16(row - stride, row, row + stride, out, width, w);
+            std::memcpy(out + first, row + first, static_cast<size_t>(width - first));
+        }
+        FilterRow<Divide>(row - stride, row, row + stride, out, first, width, w);
     }
 }
 
@@ -100,14 +211,21 @@ uint8_t *FilterPic(uint8_t *pixels, uint8_t *work, int32_t width, int32_t height
     const uint32_t size = height > 0 && stride > 0
                               ? static_cast<uint32_t>(stride) * static_cast<uint32_t>(height)
                               : 0;
-    // The padding keeps the background the buffer is filled with; every
-    // pixel starts as it was and interior pixels are filtered below.
-    auto *out = static_cast<uint8_t *>(ReuseBuf(work, size, background, 1));
+    // Every byte of the work buffer is written here, so it is not filled
+    // first: the padding takes the background, every pixel starts as it was
+    // and interior pixels are filtered below.
+    auto *out = static_cast<uint8_t *>(ReuseBuf(work, size, background, 0));
     if (out == nullptr)
         return nullptr;
+    // In the vectored case the filter pass writes the inner rows itself.
+    const bool sixteenBits =
+        PP_HAVE_SSE2 && width >= 3 &&
+        SixteenBitCase(cornerWeight, edgeWeight, centreWeight, divisor, offset);
     for (int32_t r = 0; r < height; ++r) {
         const ptrdiff_t start = static_cast<ptrdiff_t>(r) * stride;
-        std::memcpy(out + start, pixels + start, static_cast<size_t>(width));
+        if (!(sixteenBits && r > 0 && r < height - 1))
+            std::memcpy(out + start, pixels + start, static_cast<size_t>(width));
+        std::memset(out + start + width, background, static_cast<size_t>(stride - width));
     }
 
     const auto bg = static_cast<uint8_t>(background);
@@ -117,13 +235,14 @@ uint8_t *FilterPic(uint8_t *pixels, uint8_t *work, int32_t width, int32_t height
                           divisor,
                           static_cast<uint32_t>(offset),
                           bg,
-                          force != 0};
+                          force != 0,
+                          cornerWeight == 0 && centreWeight + 4 * int64_t{edgeWeight} == 5};
     if (divisor == 5)
-        FilterInterior<DivideByFive>(pixels, out, width, height, stride, w);
+        FilterInterior<DivideByFive>(pixels, out, width, height, stride, w, sixteenBits);
     else if (divisor > 1)
-        FilterInterior<DivideBy>(pixels, out, width, height, stride, w);
+        FilterInterior<DivideBy>(pixels, out, width, height, stride, w, false);
     else
-        FilterInterior<NoDivide>(pixels, out, width, height, stride, w);
+        FilterInterior<NoDivide>(pixels, out, width, height, stride, w, false);
 
     CopyBuf(pixels, out, size);
     return out;

@@ -6,7 +6,10 @@
 
 #include "imageops/buffers.h"
 #include "imageops/lowindex.h"
+#include "imageops/vector.h"
 
+#include <algorithm>
+#include <bit>
 #include <cassert>
 #include <cstddef>
 
@@ -122,15 +125,101 @@ void PaintCorner(uint8_t *pixels, uint8_t *work, ptrdiff_t at, const uint8_t *la
         FillRamp(work + at, lengthB, corner.d, b, corner.directionB, stride);
 }
 
-// Ramps win over the picture; elsewhere markers become background.
+// Ramps win over the picture; elsewhere markers become background. Most
+// blocks have neither and are not written.
 void MergeRamps(uint8_t *pixels, const uint8_t *work, uint32_t size, uint8_t b)
 {
-    for (uint32_t i = 0; i < size; ++i) {
+    uint32_t i = 0;
+#if PP_HAVE_SSE2
+    const __m128i background = Splat8(b);
+    const __m128i marker = Splat8(kMarker);
+    for (; i + 16 <= size; i += 16) {
+        __m128i ramp = Load16(work + i);
+        __m128i pixel = Load16(pixels + i);
+        __m128i noRamp = _mm_cmpeq_epi8(ramp, background);
+        __m128i isMarker = _mm_cmpeq_epi8(pixel, marker);
+        if (_mm_movemask_epi8(noRamp) == 0xFFFF && _mm_movemask_epi8(isMarker) == 0)
+            continue;
+        Store16(pixels + i, Select(noRamp, Select(isMarker, background, pixel), ramp));
+    }
+#endif
+    for (; i < size; ++i) {
         uint8_t ramp = work[i];
         uint8_t pixel = pixels[i];
         pixels[i] = ramp != b ? ramp : (pixel == kMarker ? b : pixel);
     }
 }
+
+// Looks at one pixel of the scan and paints its ramp if it is a corner.
+void VisitPixel(uint8_t *pixels, uint8_t *ramps, const uint8_t *last, int32_t r, int32_t c,
+                int32_t width, int32_t height, int32_t stride, uint8_t b)
+{
+    const ptrdiff_t at = static_cast<ptrdiff_t>(r) * stride + c;
+    uint8_t *pixel = pixels + at;
+    if (*pixel != b)
+        return;
+    Corner corner;
+    if (FindCorner(ReadNeighbours(pixel, r, c, width, height, stride, b), r, c, width, height,
+                   corner))
+        PaintCorner(pixels, ramps, at, last, stride, b, corner);
+}
+
+#if PP_HAVE_SSE2
+// Corner pixels are rare. For 16 pixels of an inner row, away from the
+// first and last column, a bit is set where the pixel is background, exactly
+// one of left and right is background and exactly one of next and previous
+// is: the corner test without the picture's border. Inside a shape the
+// first test already fails, in open background the second.
+uint32_t CornerBits16(const uint8_t *pixel, int32_t stride, __m128i background)
+{
+    __m128i centre = _mm_cmpeq_epi8(Load16(pixel), background);
+    if (_mm_movemask_epi8(centre) == 0)
+        return 0;
+    __m128i left = _mm_cmpeq_epi8(Load16(pixel - 1), background);
+    __m128i right = _mm_cmpeq_epi8(Load16(pixel + 1), background);
+    __m128i across = _mm_and_si128(centre, _mm_xor_si128(left, right));
+    if (_mm_movemask_epi8(across) == 0)
+        return 0;
+    __m128i next = _mm_cmpeq_epi8(Load16(pixel + stride), background);
+    __m128i previous = _mm_cmpeq_epi8(Load16(pixel - stride), background);
+    __m128i corner = _mm_and_si128(across, _mm_xor_si128(next, previous));
+    return static_cast<uint32_t>(_mm_movemask_epi8(corner));
+}
+
+// Columns 1 to width - 2 of an inner row, 16 at a time; the last block is
+// moved back to end at column width - 2 and its columns already scanned are
+// left out. A corner's walks may turn a marker ahead of the scan into
+// background, so the scan goes on from the pixel after each corner with a
+// fresh look. Returns the first column left to the caller.
+int32_t ScanInnerRow(uint8_t *pixels, uint8_t *ramps, const uint8_t *last, int32_t r, int32_t width,
+                     int32_t height, int32_t stride, uint8_t b)
+{
+    int32_t c = 1;
+    const int32_t lastBlock = width - 17;
+    if (lastBlock < 1)
+        return c;
+    const __m128i background = Splat8(b);
+    const uint8_t *row = pixels + static_cast<ptrdiff_t>(r) * stride;
+    while (c < width - 1) {
+        const int32_t at = std::min(c, lastBlock);
+        uint32_t bits = CornerBits16(row + at, stride, background) >> (c - at);
+        if (bits == 0) {
+            c = at + 16;
+            continue;
+        }
+        c += std::countr_zero(bits);
+        VisitPixel(pixels, ramps, last, r, c, width, height, stride, b);
+        ++c;
+    }
+    return c;
+}
+#else
+int32_t ScanInnerRow(uint8_t *, uint8_t *, const uint8_t *, int32_t, int32_t, int32_t, int32_t,
+                     uint8_t)
+{
+    return 1;
+}
+#endif
 
 } // namespace
 
@@ -237,17 +326,13 @@ uint8_t *SmoothEdges(uint8_t *pixels, uint8_t *work, int32_t width, int32_t heig
     // The scan sees the picture as earlier walks of this call left it.
     const uint8_t *last = pixels + (bytes - 1);
     for (int32_t r = 0; r < height; ++r) {
-        const ptrdiff_t rowStart = static_cast<ptrdiff_t>(r) * stride;
-        for (int32_t c = 0; c < width; ++c) {
-            uint8_t *pixel = pixels + rowStart + c;
-            if (*pixel != b)
-                continue;
-            Corner corner;
-            if (!FindCorner(ReadNeighbours(pixel, r, c, width, height, stride, b), r, c, width,
-                            height, corner))
-                continue;
-            PaintCorner(pixels, ramps, rowStart + c, last, stride, b, corner);
+        int32_t c = 0;
+        if (r > 0 && r < height - 1 && width >= 3) {
+            VisitPixel(pixels, ramps, last, r, 0, width, height, stride, b);
+            c = ScanInnerRow(pixels, ramps, last, r, width, height, stride, b);
         }
+        for (; c < width; ++c)
+            VisitPixel(pixels, ramps, last, r, c, width, height, stride, b);
     }
 
     MergeRamps(pixels, ramps, bytes, b);

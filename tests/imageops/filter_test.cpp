@@ -1,4 +1,5 @@
 #include "guarded.h"
+#include "reference.h"
 #include "imageops/buffers.h"
 #include "imageops/filter.h"
 #include "imageops/lowindex.h"
@@ -13,10 +14,8 @@
 namespace {
 
 using pptest::Guarded;
-
-struct Weights {
-    int32_t corner, edge, centre, divisor, offset, force;
-};
+using pptest::ReferenceFilter;
+using pptest::Weights;
 
 // The driver's weights for strength t.
 constexpr Weights Strength(int32_t t, int32_t force = 0)
@@ -84,9 +83,11 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(FilterPic, NarrowPicturesOnlyGetBackgroundPadding)
 {
-    const int32_t sizes[][2] = {{1, 5}, {2, 5}, {5, 1}, {5, 2}, {2, 2}};
+    // Width 0 with a stride of 0 has no bytes at all.
+    const int32_t sizes[][3] = {{1, 5, 4}, {2, 5, 5}, {5, 1, 8}, {5, 2, 8},
+                                {2, 2, 5}, {0, 5, 3}, {0, 5, 0}};
     for (const auto &size : sizes) {
-        int32_t width = size[0], height = size[1], stride = width + 3;
+        int32_t width = size[0], height = size[1], stride = size[2];
         std::vector<uint8_t> before(static_cast<size_t>(stride) * height, 7);
         std::vector<uint8_t> expected = before;
         for (int32_t r = 0; r < height; ++r)
@@ -96,6 +97,7 @@ TEST(FilterPic, NarrowPicturesOnlyGetBackgroundPadding)
         pixels.Assign(before);
         FreeBuf(Filter(pixels.data(), nullptr, width, height, stride, 200, Strength(4, 1)));
         EXPECT_EQ(pixels.Contents(), expected) << width << "x" << height;
+        EXPECT_TRUE(pixels.GuardsIntact());
     }
 }
 
@@ -121,36 +123,6 @@ TEST(FilterPic, FailedAllocationLeavesThePictureAlone)
     EXPECT_EQ(pixels[5], 60);
     EXPECT_EQ(pixels[10], 110);
     EXPECT_EQ(ppHeapLiveBlocks(), live);
-}
-
-// The filter written out pixel by pixel from a copy of the picture.
-std::vector<uint8_t> ReferenceFilter(const std::vector<uint8_t> &in, int32_t width, int32_t height,
-                                     int32_t stride, uint8_t bg, const Weights &w)
-{
-    std::vector<uint8_t> out(in.size(), bg);
-    for (int32_t r = 0; r < height; ++r) {
-        for (int32_t c = 0; c < width; ++c) {
-            auto at = [&](int32_t dr, int32_t dc) { return in[(r + dr) * stride + c + dc]; };
-            uint8_t m = at(0, 0);
-            out[r * stride + c] = m;
-            if (m == bg || r == 0 || r == height - 1 || c == 0 || c == width - 1)
-                continue;
-            bool touches = false;
-            for (int32_t dr = -1; dr <= 1; ++dr)
-                for (int32_t dc = -1; dc <= 1; ++dc)
-                    touches |= (dr || dc) && at(dr, dc) == bg;
-            if (touches && !w.force)
-                continue;
-            int64_t sum = int64_t{w.corner} * (at(-1, -1) + at(-1, 1) + at(1, -1) + at(1, 1)) +
-                          int64_t{w.edge} * (at(0, -1) + at(0, 1) + at(-1, 0) + at(1, 0)) +
-                          int64_t{w.centre} * m;
-            if (w.divisor > 1)
-                sum /= w.divisor;
-            sum = std::clamp<int64_t>(sum + w.offset, 0, 254);
-            out[r * stride + c] = static_cast<uint8_t>(LowIndexDown(static_cast<int32_t>(sum)));
-        }
-    }
-    return out;
 }
 
 TEST(FilterPic, MatchesPixelByPixelFilterWhetherBufferIsSuppliedOrAllocated)

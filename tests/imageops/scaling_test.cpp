@@ -1,4 +1,5 @@
 #include "guarded.h"
+#include "reference.h"
 #include "imageops/buffers.h"
 #include "imageops/divide.h"
 #include "imageops/lowindex.h"
@@ -12,6 +13,8 @@
 namespace {
 
 using pptest::Guarded;
+using pptest::ReferenceRepeat;
+using pptest::ReferenceShrink;
 using pptest::Stride8;
 
 TEST(ByteMeanDivider, ExactForEveryByteMean)
@@ -62,48 +65,6 @@ TEST(ShrinkAvg, Examples)
         got.resize(c.after.size());
         EXPECT_EQ(got, c.after);
         EXPECT_TRUE(pixels.GuardsIntact());
-    }
-}
-
-// The area average written out step by step, one column at a time, reading
-// the pixel past each row as it goes.
-void ReferenceShrink(std::vector<uint8_t> &px, int32_t oldWidth, int32_t oldHeight,
-                     int32_t newWidth, int32_t newHeight, int32_t oldStride, int32_t newStride)
-{
-    uint32_t wa = oldWidth, wn = newWidth, ha = oldHeight, hn = newHeight;
-    while (wa && wn && wa % 2 == 0 && wn % 2 == 0)
-        wa /= 2, wn /= 2;
-    while (ha && hn && ha % 2 == 0 && hn % 2 == 0)
-        ha /= 2, hn /= 2;
-    for (int32_t r = 0; r < oldHeight; ++r) {
-        size_t in = r * oldStride, out = r * newStride;
-        uint32_t f = wa, g = 0;
-        for (int32_t count = 0; count < newWidth; ++in) {
-            uint32_t v = px[in];
-            if (f >= wn) {
-                g += wn * v, f -= wn;
-            } else {
-                px[out++] = static_cast<uint8_t>((f * v + g) / wa);
-                ++count, g = (wn - f) * v, f += wa - wn;
-            }
-        }
-        for (int32_t k = newWidth; k < newStride; ++k)
-            px[out++] = 0;
-    }
-    for (int32_t c = 0; c < newStride; ++c) {
-        uint32_t f = ha, g = 0;
-        int32_t count = 0;
-        for (int32_t r = 0; r < oldHeight; ++r) {
-            uint32_t v = px[r * newStride + c];
-            if (f >= hn) {
-                g += hn * v, f -= hn;
-            } else {
-                px[count++ * newStride + c] = static_cast<uint8_t>(LowIndexDown((f * v + g) / ha));
-                g = (hn - f) * v, f += ha - hn;
-            }
-        }
-        if (count < newHeight)
-            px[count * newStride + c] = static_cast<uint8_t>(LowIndexDown(g / ha));
     }
 }
 
@@ -198,32 +159,6 @@ TEST(ScaleRepeat, OutOfContractSizesStayInsideTheBuffer)
     EXPECT_EQ(small.Contents(),
               (std::vector<uint8_t>{1, 1, 2, 2, 3, 0, 0, 0, 0xCC, 0xCC, 0xCC, 0xCC}));
     EXPECT_TRUE(empty.GuardsIntact() && small.GuardsIntact());
-}
-
-// The error-term walk written out with one term carried over all rows.
-std::vector<uint8_t> ReferenceRepeat(const std::vector<uint8_t> &source, int32_t sw, int32_t sh,
-                                     int32_t tw, int32_t th)
-{
-    int32_t ss = Stride8(sw), ts = Stride8(tw);
-    std::vector<uint8_t> out;
-    int32_t v = sh, h = sw;
-    for (int32_t r = 0; r < sh; ++r) {
-        v += th % sh;
-        int32_t copies = th / sh;
-        if (v > sh)
-            ++copies, v -= sh;
-        for (int32_t k = 0; k < copies; ++k) {
-            for (int32_t c = 0; c < sw; ++c) {
-                h += tw % sw;
-                int32_t n = tw / sw;
-                if (h > sw)
-                    ++n, h -= sw;
-                out.insert(out.end(), n, source[r * ss + c]);
-            }
-            out.insert(out.end(), ts - tw, 0);
-        }
-    }
-    return out;
 }
 
 TEST(ScaleRepeat, MatchesErrorTermWalkWhetherBufferIsSuppliedOrAllocated)

@@ -1,0 +1,270 @@
+// The fast image operations against their plain versions (reference.h) on
+// many pictures: tiny and odd sizes and strides, pictures of flat shapes on
+// a background with markers, and noise, so that every vectored path, every
+// fallback and every seam between the two gives the same bytes.
+#include "guarded.h"
+#include "imageops/buffers.h"
+#include "imageops/filter.h"
+#include "imageops/scaling.h"
+#include "imageops/smoothing.h"
+#include "reference.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+#include <vector>
+
+namespace {
+
+using pptest::Guarded;
+using pptest::RandomIn;
+using pptest::Stride8;
+
+// Flat rectangles of a few values on the background, some one pixel high
+// or wide, some large, with markers and low indices among the values.
+std::vector<uint8_t> Shapes(std::mt19937 &rng, int32_t width, int32_t height, int32_t stride,
+                            uint8_t background)
+{
+    std::vector<uint8_t> px(static_cast<size_t>(stride) * height, background);
+    const std::vector<uint8_t> values{1, 2, 7, 13, 14, 100, 160, 254, 255, 0};
+    int32_t shapes = RandomIn(rng, 0, 12);
+    for (int32_t s = 0; s < shapes; ++s) {
+        int32_t r0 = RandomIn(rng, 0, height - 1), c0 = RandomIn(rng, 0, width - 1);
+        int32_t r1 = RandomIn(rng, r0, height - 1), c1 = RandomIn(rng, c0, width - 1);
+        if (s == 0) // one large shape, over most of the picture
+            r0 = c0 = 0, r1 = height - 1 - RandomIn(rng, 0, height / 4),
+            c1 = width - 1 - RandomIn(rng, 0, width / 4);
+        uint8_t v = values[RandomIn(rng, 0, static_cast<int32_t>(values.size()) - 1)];
+        for (int32_t r = r0; r <= r1; ++r)
+            for (int32_t c = c0; c <= c1; ++c)
+                px[static_cast<size_t>(r) * stride + c] = v;
+    }
+    return px;
+}
+
+// Shapes most of the time, noise of a few values or of any value else.
+std::vector<uint8_t> Picture(std::mt19937 &rng, int32_t width, int32_t height, int32_t stride,
+                             uint8_t background)
+{
+    if (width < 1 || height < 1)
+        return std::vector<uint8_t>(static_cast<size_t>(stride) * std::max(height, 0), background);
+    switch (RandomIn(rng, 0, 3)) {
+    case 0:
+        return pptest::RandomBytes(rng, static_cast<size_t>(stride) * height,
+                                   {background, background, 1, 13, 100, 101, 255});
+    case 1: {
+        std::vector<uint8_t> all(256);
+        for (int32_t i = 0; i < 256; ++i)
+            all[i] = static_cast<uint8_t>(i);
+        return pptest::RandomBytes(rng, static_cast<size_t>(stride) * height, all);
+    }
+    default:
+        return Shapes(rng, width, height, stride, background);
+    }
+}
+
+// Sizes 1 to 7 half of the time, else wide enough for whole blocks of 16.
+int32_t Size(std::mt19937 &rng, int32_t trial, int32_t large)
+{
+    return trial % 2 ? RandomIn(rng, 1, 7) : RandomIn(rng, 1, large);
+}
+
+uint8_t Background(std::mt19937 &rng)
+{
+    const uint8_t choices[] = {255, 255, 0, 1, 13, 200};
+    return choices[RandomIn(rng, 0, 5)];
+}
+
+TEST(Differential, AdjustBrightAndReplaceIndex)
+{
+    std::mt19937 rng(21);
+    const int32_t offsets[] = {0, 1, -1, 10, -10, 127, -128, 255, 256, 0x12345680, -300};
+    for (int32_t trial = 0; trial < 400; ++trial) {
+        uint32_t count =
+            static_cast<uint32_t>(trial % 3 ? RandomIn(rng, 0, 40) : RandomIn(rng, 0, 3000));
+        std::vector<uint8_t> before = Picture(rng, static_cast<int32_t>(count), 1,
+                                              static_cast<int32_t>(count), Background(rng));
+        int32_t offset = trial % 4 ? offsets[trial % 11] : RandomIn(rng, -100000, 100000);
+
+        std::vector<uint8_t> expected = before;
+        pptest::ReferenceAdjust(expected, offset);
+        Guarded pixels(count);
+        pixels.Assign(before);
+        AdjustBright(pixels.data(), offset, count);
+        ASSERT_EQ(pixels.Contents(), expected) << "count " << count << " offset " << offset;
+        ASSERT_TRUE(pixels.GuardsIntact());
+
+        int32_t newIndex = RandomIn(rng, -300, 600),
+                oldIndex = trial % 2 ? 255 : RandomIn(rng, 0, 300);
+        expected = before;
+        pptest::ReferenceReplace(expected, newIndex, oldIndex);
+        pixels.Assign(before);
+        ReplaceIndex(pixels.data(), newIndex, oldIndex, count);
+        ASSERT_EQ(pixels.Contents(), expected) << "count " << count;
+        ASSERT_TRUE(pixels.GuardsIntact());
+    }
+}
+
+TEST(Differential, FilterPic)
+{
+    std::mt19937 rng(22);
+    for (int32_t trial = 0; trial < 600; ++trial) {
+        int32_t width = Size(rng, trial, 70), height = Size(rng, trial / 2, 24);
+        int32_t stride = width + RandomIn(rng, 0, 5);
+        uint8_t bg = Background(rng);
+        int32_t t = RandomIn(rng, -3, 3);
+        pptest::Weights w{0, -t, 4 * t + 5, 5, 0, RandomIn(rng, 0, 1)};
+        if (trial % 5 == 0) // other weights: the plain path, or wider sums
+            w = {RandomIn(rng, -2, 2),    RandomIn(rng, -40, 40), RandomIn(rng, -60, 130),
+                 RandomIn(rng, 0, 6) - 1, RandomIn(rng, -9, 9),   RandomIn(rng, 0, 1)};
+        std::vector<uint8_t> before = Picture(rng, width, height, stride, bg);
+        std::vector<uint8_t> expected =
+            pptest::ReferenceFilter(before, width, height, stride, bg, w);
+        if (w.corner == 0 && w.edge == 0 && w.centre == 0 && w.offset == 0)
+            expected = before;
+
+        Guarded pixels(before.size()), work(before.size(), 0xCC);
+        pixels.Assign(before);
+        FilterPic(pixels.data(), work.data(), width, height, stride, bg, w.corner, w.edge, w.centre,
+                  w.divisor, w.offset, w.force);
+        ASSERT_EQ(pixels.Contents(), expected)
+            << width << "x" << height << " stride " << stride << " bg " << int{bg} << " edge "
+            << w.edge << " centre " << w.centre << " force " << w.force;
+        // The work buffer ends as a copy of the filtered picture, as before.
+        if (!(w.corner == 0 && w.edge == 0 && w.centre == 0 && w.offset == 0)) {
+            ASSERT_EQ(work.Contents(), expected);
+        }
+        ASSERT_TRUE(pixels.GuardsIntact() && work.GuardsIntact());
+    }
+}
+
+TEST(Differential, SmoothEdges)
+{
+    std::mt19937 rng(23);
+    for (int32_t trial = 0; trial < 600; ++trial) {
+        int32_t width = Size(rng, trial, 70), height = Size(rng, trial / 2, 24);
+        int32_t stride = width + RandomIn(rng, 0, 5);
+        uint8_t bg = Background(rng);
+        std::vector<uint8_t> before = Picture(rng, width, height, stride, bg);
+        std::vector<uint8_t> expected = pptest::ReferenceSmooth(before, width, height, stride, bg);
+
+        Guarded pixels(before.size()), work(before.size(), 0x5A);
+        pixels.Assign(before);
+        SmoothEdges(pixels.data(), work.data(), width, height, stride,
+                    static_cast<int32_t>(before.size()), bg);
+        ASSERT_EQ(pixels.Contents(), expected)
+            << width << "x" << height << " stride " << stride << " bg " << int{bg};
+        ASSERT_TRUE(pixels.GuardsIntact() && work.GuardsIntact());
+    }
+}
+
+// New sizes: any, three quarters (small reduced divisors), a half, equal.
+int32_t Shrunk(std::mt19937 &rng, int32_t size)
+{
+    switch (RandomIn(rng, 0, 3)) {
+    case 0:
+        return size * 3 / 4;
+    case 1:
+        return size / 2;
+    case 2:
+        return size;
+    default:
+        return RandomIn(rng, 0, size);
+    }
+}
+
+TEST(Differential, ShrinkAvg)
+{
+    std::mt19937 rng(24);
+    for (int32_t trial = 0; trial < 500; ++trial) {
+        int32_t oldWidth = trial % 2 ? RandomIn(rng, 1, 7) : RandomIn(rng, 1, 140);
+        int32_t oldHeight = trial % 3 ? RandomIn(rng, 1, 40) : RandomIn(rng, 1, 7);
+        if (trial % 4 == 0) // whole multiples of the common ratios
+            oldWidth = 4 * RandomIn(rng, 1, 40), oldHeight = 4 * RandomIn(rng, 1, 12);
+        int32_t newWidth = Shrunk(rng, oldWidth), newHeight = Shrunk(rng, oldHeight);
+        int32_t oldStride = Stride8(oldWidth), newStride = Stride8(newWidth);
+        size_t size = static_cast<size_t>(oldStride) * oldHeight;
+        std::vector<uint8_t> before = Picture(rng, oldWidth, oldHeight, oldStride, 255);
+        before.push_back(static_cast<uint8_t>(RandomIn(rng, 0, 255)));
+        std::vector<uint8_t> expected = before;
+        pptest::ReferenceShrink(expected, oldWidth, oldHeight, newWidth, newHeight, oldStride,
+                                newStride);
+
+        Guarded pixels(size + 1);
+        pixels.Assign(before);
+        ShrinkAvg(pixels.data(), oldWidth, oldHeight, newWidth, newHeight, oldStride, newStride);
+        std::vector<uint8_t> got = pixels.Contents();
+        size_t used = static_cast<size_t>(newStride) * newHeight;
+        ASSERT_TRUE(std::equal(got.begin(), got.begin() + used, expected.begin()))
+            << oldWidth << "x" << oldHeight << " -> " << newWidth << "x" << newHeight;
+        ASSERT_EQ(got[size], before[size]);
+        ASSERT_TRUE(pixels.GuardsIntact());
+    }
+}
+
+// Large reduced sizes divide by large numbers, in the rows and in the
+// columns; 255 everywhere makes the largest sums.
+TEST(Differential, ShrinkAvgLargeDivisors)
+{
+    std::mt19937 rng(27);
+    for (int32_t trial = 0; trial < 12; ++trial) {
+        bool wide = trial % 2 == 0;
+        int32_t oldWidth = wide ? 2 * RandomIn(rng, 1000, 16383) + 1 : RandomIn(rng, 16, 40);
+        int32_t oldHeight = wide ? RandomIn(rng, 16, 20) : 2 * RandomIn(rng, 1000, 16383) + 1;
+        int32_t newWidth = RandomIn(rng, 1, oldWidth), newHeight = RandomIn(rng, 1, oldHeight);
+        int32_t oldStride = Stride8(oldWidth), newStride = Stride8(newWidth);
+        std::vector<uint8_t> before(static_cast<size_t>(oldStride) * oldHeight + 1, 255);
+        if (trial >= 4)
+            before = pptest::RandomBytes(rng, before.size(), {0, 1, 13, 128, 254, 255, 255});
+        std::vector<uint8_t> expected = before;
+        pptest::ReferenceShrink(expected, oldWidth, oldHeight, newWidth, newHeight, oldStride,
+                                newStride);
+        std::vector<uint8_t> got = before;
+        ShrinkAvg(got.data(), oldWidth, oldHeight, newWidth, newHeight, oldStride, newStride);
+        size_t used = static_cast<size_t>(newStride) * newHeight;
+        ASSERT_TRUE(std::equal(got.begin(), got.begin() + used, expected.begin()))
+            << oldWidth << "x" << oldHeight << " -> " << newWidth << "x" << newHeight;
+    }
+}
+
+// Divisors too large for the 16-bit weights take the plain path.
+TEST(Differential, ShrinkAvgVeryWidePicture)
+{
+    std::mt19937 rng(25);
+    const int32_t oldWidth = 33001, oldHeight = 17, newWidth = 20001, newHeight = 12;
+    std::vector<uint8_t> before = pptest::RandomBytes(
+        rng, static_cast<size_t>(Stride8(oldWidth)) * oldHeight + 1, {0, 1, 50, 255});
+    std::vector<uint8_t> expected = before;
+    pptest::ReferenceShrink(expected, oldWidth, oldHeight, newWidth, newHeight, Stride8(oldWidth),
+                            Stride8(newWidth));
+    std::vector<uint8_t> got = before;
+    ShrinkAvg(got.data(), oldWidth, oldHeight, newWidth, newHeight, Stride8(oldWidth),
+              Stride8(newWidth));
+    size_t used = static_cast<size_t>(Stride8(newWidth)) * newHeight;
+    ASSERT_TRUE(std::equal(got.begin(), got.begin() + used, expected.begin()));
+}
+
+TEST(Differential, ScaleRepeat)
+{
+    std::mt19937 rng(26);
+    for (int32_t trial = 0; trial < 500; ++trial) {
+        int32_t sw = trial % 2 ? RandomIn(rng, 1, 7) : RandomIn(rng, 1, 90);
+        int32_t sh = RandomIn(rng, 1, 12);
+        int32_t tw = RandomIn(rng, 0, trial % 5 ? 2 * sw + 3 : 12 * sw);
+        int32_t th = RandomIn(rng, 0, 2 * sh + 2);
+        if (trial == 0) // wider than the pattern tables
+            sw = 5000, tw = 3777;
+        std::vector<uint8_t> source = pptest::RandomBytes(
+            rng, static_cast<size_t>(Stride8(sw)) * sh, {0, 1, 2, 100, 200, 255});
+        std::vector<uint8_t> expected = pptest::ReferenceRepeat(source, sw, sh, tw, th);
+        int32_t size = Stride8(tw) * th;
+
+        Guarded out(static_cast<size_t>(size), 0xCC);
+        ASSERT_EQ(ScaleRepeat(source.data(), out.data(), sw, sh, tw, th, size), out.data());
+        ASSERT_EQ(out.Contents(), expected) << sw << "x" << sh << " -> " << tw << "x" << th;
+        ASSERT_TRUE(out.GuardsIntact());
+    }
+}
+
+} // namespace
