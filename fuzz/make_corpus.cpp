@@ -484,11 +484,14 @@ int main(int argc, char **argv)
         ppfuzz::AppendChunk(input, 0, DirEntry("65536.bin", {2}));
         ppfuzz::AppendChunk(input, 1, DirEntry("12.bin", {}));
         Write("fuzz_dir_module", "flow_directory", input);
+        input[0] |= 0x80; // also written to disk and opened there
+        Write("fuzz_dir_module", "flow_directory_disk", input);
 
         Bytes dll;
         ppfuzz::AppendChunk(dll, 0, DirEntry("art.dll", pptool::WriteResourceDll(module, false)));
         ppfuzz::AppendChunk(dll, 0, DirEntry("999.bin", module.at(PP_CATALOGUE_ID)));
-        Write("fuzz_dir_module", "dll_file", dll);
+        dll[0] |= 0x80;
+        Write("fuzz_dir_module", "dll_file_disk", dll);
     }
 
     // Binary catalogues for the description round trip (a leading zero byte).

@@ -1,13 +1,12 @@
 // Reads back every resource of a module through the resource functions the
 // library uses, touching each byte, so that a module serving bytes from
-// outside its storage shows up under the address sanitizer; then, when asked,
-// paints from it if it holds a catalogue.
+// outside its storage shows up under the address sanitizer. Painting from
+// modules is the paint target's job.
 #ifndef PIECEPAINT_FUZZ_MODULE_WALK_H
 #define PIECEPAINT_FUZZ_MODULE_WALK_H
 
 #include "piecepaint/host.h"
 #include "piecepaint/piecepaint.h"
-#include "platform/portable/heap.h"
 #include "platform/portable/module.h"
 
 #include <cstdio>
@@ -22,7 +21,7 @@ inline void WalkFail(const char *what)
     std::abort();
 }
 
-inline void WalkModule(HMODULE module, bool paint)
+inline void WalkModule(HMODULE module)
 {
     std::vector<uint16_t> ids;
     for (const auto &entry : module->resources)
@@ -44,15 +43,6 @@ inline void WalkModule(HMODULE module, bool paint)
         FreeResource(handle);
     }
     (void)sink;
-    if (!paint || module->resources.count(PP_CATALOGUE_ID) == 0)
-        return;
-    HDC hdc = ppCreateDC(PP_DEVICE_TRUECOLOR, 64, 64);
-    ppDCSetLogging(hdc, 0);
-    int32_t live = ppHeapLiveBlocks();
-    PaintPrt(hdc, module, module, 0, 0, 64, 64, 64, 64, 1, 0, 0, nullptr, 128, 0, nullptr);
-    if (ppHeapLiveBlocks() != live)
-        WalkFail("PaintPrt left a buffer allocated");
-    ppDeleteDC(hdc);
 }
 
 } // namespace ppfuzz

@@ -182,8 +182,12 @@ void CheckRulesAndSelection(Report &report, const CatalogView &view, const Check
         if (hasRule && !rules)
             report.Note(TemplateName(i) + ": has a rule, but ruleFlags disables all rules");
         if (hasRule && rules) {
+            // Copied first: the fields are packed at odd offsets, and a pair
+            // built from them would bind references to misaligned shorts.
+            int16_t codeA = t.ruleCodeA;
+            int16_t codeB = t.ruleCodeB;
             for (auto [label, code] :
-                 {std::pair<const char *, int16_t>{"A", t.ruleCodeA}, {"B", t.ruleCodeB}}) {
+                 {std::pair<const char *, int16_t>{"A", codeA}, {"B", codeB}}) {
                 if (code == 0 || Present(a, i, code))
                     continue;
                 bool later = a.addedBefore[last].count(static_cast<uint16_t>(code)) != 0;

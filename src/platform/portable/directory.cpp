@@ -14,9 +14,11 @@ namespace {
 
 constexpr uint64_t kLargestResource = 0xFFFFFFFFu; // SizeofResource is 32 bits
 
+} // namespace
+
 // The id of a file named <decimal id>.bin, written the one canonical way:
 // digits only, no leading zeros except "0" itself, 0 to 65535.
-bool ResourceIdOfName(const std::string &name, uint16_t *id)
+bool ppResourceIdOfFileName(const std::string &name, uint16_t *id)
 {
     const std::string suffix = ".bin";
     if (name.size() <= suffix.size() ||
@@ -36,6 +38,8 @@ bool ResourceIdOfName(const std::string &name, uint16_t *id)
     *id = static_cast<uint16_t>(value);
     return true;
 }
+
+namespace {
 
 // Reads a whole file of at most `limit` bytes.
 bool ReadWholeFile(const fs::path &path, uint64_t limit, std::vector<uint8_t> *bytes)
@@ -77,7 +81,7 @@ HMODULE ppModuleFromDirectory(const char *path)
         if (error)
             break;
         uint16_t id = 0;
-        if (!ResourceIdOfName(entries->path().filename().string(), &id))
+        if (!ppResourceIdOfFileName(entries->path().filename().string(), &id))
             continue;
         std::error_code kindError;
         if (!entries->is_regular_file(kindError))

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <map>
+#include <string>
 #include <vector>
 
 // How a resource of an in-memory module fails on purpose.
@@ -40,5 +41,8 @@ int ppModuleLoadCount(HMODULE module, uint16_t id);
 HMODULE ppModuleFromPeImage(const uint8_t *bytes, size_t size);
 // Reads every <decimal id>.bin file of a directory; null when unreadable.
 HMODULE ppModuleFromDirectory(const char *path);
+// The resource id a directory module serves a file under: true for names
+// <decimal id>.bin written without leading zeros, 0 to 65535.
+bool ppResourceIdOfFileName(const std::string &name, uint16_t *id);
 
 #endif
