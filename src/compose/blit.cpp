@@ -77,8 +77,6 @@ struct Clip {
     int32_t endColumn;
 };
 
-#if PP_HAVE_SSE2
-
 // The substitution list as the vector loop walks it: the key first (the
 // picture's pixel stays), then the pairs in list order, the first match of a
 // value winning. Values no entry matches are written as they are.
@@ -104,6 +102,7 @@ MatchPlan BuildMatchPlan(const PlacedPiece *piece, uint8_t keyIndex)
     return plan;
 }
 
+#if PP_HAVE_SSE2
 // Maps 16 source bytes over 16 picture bytes.
 __m128i MapSixteen(__m128i src, __m128i dst, const MatchPlan &plan)
 {
@@ -117,10 +116,11 @@ __m128i MapSixteen(__m128i src, __m128i dst, const MatchPlan &plan)
     }
     return Select(matched, result, src);
 }
+#endif
 
 void Blit8(uint8_t *picture, int32_t pictureHeight, int32_t pictureStride, int32_t sourceStride,
            int32_t sourceHeight, const uint8_t *source, int32_t x, int32_t y, Clip clip,
-           const int16_t table[256], const MatchPlan &plan)
+           const int16_t table[256], [[maybe_unused]] const MatchPlan &plan)
 {
     for (int32_t r = 0; r < sourceHeight; ++r) {
         int32_t row = y + r;
@@ -129,8 +129,10 @@ void Blit8(uint8_t *picture, int32_t pictureHeight, int32_t pictureStride, int32
         uint8_t *dst = picture + static_cast<ptrdiff_t>(row) * pictureStride;
         const uint8_t *src = source + static_cast<ptrdiff_t>(r) * sourceStride;
         int32_t c = clip.firstColumn;
+#if PP_HAVE_SSE2
         for (; c + 16 <= clip.endColumn; c += 16)
             Store16(dst + c, MapSixteen(Load16(src + (c - x)), Load16(dst + c), plan));
+#endif
         for (; c < clip.endColumn; ++c) {
             int16_t value = table[src[c - x]];
             if (value != KEEP)
@@ -138,28 +140,6 @@ void Blit8(uint8_t *picture, int32_t pictureHeight, int32_t pictureStride, int32
         }
     }
 }
-
-#else
-
-void Blit8(uint8_t *picture, int32_t pictureHeight, int32_t pictureStride, int32_t sourceStride,
-           int32_t sourceHeight, const uint8_t *source, int32_t x, int32_t y, Clip clip,
-           const int16_t table[256])
-{
-    for (int32_t r = 0; r < sourceHeight; ++r) {
-        int32_t row = y + r;
-        if (row < 0 || row >= pictureHeight)
-            continue;
-        uint8_t *dst = picture + static_cast<ptrdiff_t>(row) * pictureStride;
-        const uint8_t *src = source + static_cast<ptrdiff_t>(r) * sourceStride;
-        for (int32_t c = clip.firstColumn; c < clip.endColumn; ++c) {
-            int16_t value = table[src[c - x]];
-            if (value != KEEP)
-                dst[c] = static_cast<uint8_t>(value);
-        }
-    }
-}
-
-#endif
 
 // Equivalent to pairing a nibble stream with the picture's nibbles: at an odd
 // x the stream starts with the picture's own nibble at x - 1, which is mapped
@@ -219,12 +199,8 @@ void BlitPiece(uint8_t *picture, int32_t pictureWidth, int32_t pictureHeight, in
     if (bitsPerPixel == 8) {
         int16_t table[256];
         BuildTable8(piece, keyIndex, table);
-#if PP_HAVE_SSE2
         Blit8(picture, pictureHeight, picStride, srcStride, height, source, x, y, clip, table,
               BuildMatchPlan(piece, keyIndex));
-#else
-        Blit8(picture, pictureHeight, picStride, srcStride, height, source, x, y, clip, table);
-#endif
     } else {
         int16_t table[16];
         BuildTable4(piece, keyIndex, table);
