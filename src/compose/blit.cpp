@@ -1,7 +1,7 @@
 // Piece blit. The key index and the substitution list are folded into a
 // lookup table once per piece, so the pixel loops only look values up.
 #include "compose/blit.h"
-#include "imageops/vector.h"
+#include "imageops/cpu.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -77,68 +77,185 @@ struct Clip {
     int32_t endColumn;
 };
 
-// The substitution list as the vector loop walks it: the key first (the
-// picture's pixel stays), then the pairs in list order, the first match of a
-// value winning. Values no entry matches are written as they are.
+// The substitution list as the vector loops walk it: the values whose
+// pixel leaves the picture's pixel as it was (the key, and pairs naming the
+// no-replacement value), and the values written in place of others. An
+// entry for a value listed before is dropped, as the first match of a value
+// wins, so at most one entry matches a pixel and the loops may test the
+// entries in any order and merge what matched. Values no entry matches are
+// written as they are.
 struct MatchPlan {
-    int32_t count;
-    uint8_t from[17];
-    int16_t to[17]; // KEEP or the value to write
+    int32_t keepCount;
+    uint8_t keep[17];
+    int32_t mapCount;
+    uint8_t from[16];
+    uint8_t to[16];
 };
+
+bool Listed(const MatchPlan &plan, uint8_t value)
+{
+    for (int32_t i = 0; i < plan.keepCount; ++i) {
+        if (plan.keep[i] == value)
+            return true;
+    }
+    for (int32_t i = 0; i < plan.mapCount; ++i) {
+        if (plan.from[i] == value)
+            return true;
+    }
+    return false;
+}
 
 MatchPlan BuildMatchPlan(const PlacedPiece *piece, uint8_t keyIndex)
 {
     MatchPlan plan{};
     int32_t noReplacement = (piece->flags & PIECE_TRANSPARENT) ? piece->transparentIndex : 256;
-    plan.from[0] = keyIndex;
-    plan.to[0] = KEEP;
-    plan.count = 1;
+    plan.keep[plan.keepCount++] = keyIndex;
     int32_t pairs = SubstitutionCount(piece);
     for (int32_t i = 0; i < pairs; ++i) {
-        plan.from[plan.count] = piece->mapFrom[i];
-        plan.to[plan.count] = piece->mapTo[i] == noReplacement ? KEEP : piece->mapTo[i];
-        ++plan.count;
+        uint8_t from = piece->mapFrom[i];
+        if (Listed(plan, from))
+            continue;
+        if (piece->mapTo[i] == noReplacement) {
+            plan.keep[plan.keepCount++] = from;
+        } else {
+            plan.from[plan.mapCount] = from;
+            plan.to[plan.mapCount++] = piece->mapTo[i];
+        }
     }
     return plan;
 }
 
-#if PP_HAVE_SSE2
-// Maps 16 source bytes over 16 picture bytes.
-__m128i MapSixteen(__m128i src, __m128i dst, const MatchPlan &plan)
+// The picture rows the piece covers, as source rows.
+struct RowRange {
+    int32_t first, end;
+};
+
+RowRange CoveredRows(int32_t y, int32_t sourceHeight, int32_t pictureHeight)
 {
-    __m128i matched = _mm_setzero_si128();
-    __m128i result = dst;
-    for (int32_t i = 0; i < plan.count; ++i) {
-        __m128i hit = _mm_andnot_si128(matched, _mm_cmpeq_epi8(src, Splat8(plan.from[i])));
-        if (plan.to[i] != KEEP)
-            result = Select(hit, Splat8(plan.to[i]), result);
-        matched = _mm_or_si128(matched, hit);
+    return RowRange{std::max(0, -y), std::min(sourceHeight, pictureHeight - y)};
+}
+
+// The columns a vector loop left over.
+void MapTail(const uint8_t *src, uint8_t *dst, int32_t c, int32_t end, const int16_t table[256])
+{
+    for (; c < end; ++c) {
+        int16_t value = table[src[c]];
+        if (value != KEEP)
+            dst[c] = static_cast<uint8_t>(value);
     }
-    return Select(matched, result, src);
+}
+
+void Blit8Plain(uint8_t *picture, int32_t pictureStride, const uint8_t *source,
+                int32_t sourceStride, RowRange rows, int32_t x, int32_t y, Clip clip,
+                const int16_t table[256])
+{
+    for (int32_t r = rows.first; r < rows.end; ++r) {
+        uint8_t *dst = picture + static_cast<ptrdiff_t>(y + r) * pictureStride + clip.firstColumn;
+        const uint8_t *src =
+            source + static_cast<ptrdiff_t>(r) * sourceStride + (clip.firstColumn - x);
+        MapTail(src, dst, 0, clip.endColumn - clip.firstColumn, table);
+    }
+}
+
+#if PP_HAVE_SSE2
+void Blit8Sse2(uint8_t *picture, int32_t pictureStride, const uint8_t *source, int32_t sourceStride,
+               RowRange rows, int32_t x, int32_t y, Clip clip, const int16_t table[256],
+               const MatchPlan &plan)
+{
+    __m128i keep[17], from[16], to[16];
+    for (int32_t i = 0; i < plan.keepCount; ++i)
+        keep[i] = Splat8(plan.keep[i]);
+    for (int32_t i = 0; i < plan.mapCount; ++i) {
+        from[i] = Splat8(plan.from[i]);
+        to[i] = Splat8(plan.to[i]);
+    }
+    const int32_t width = clip.endColumn - clip.firstColumn;
+    for (int32_t r = rows.first; r < rows.end; ++r) {
+        uint8_t *dst = picture + static_cast<ptrdiff_t>(y + r) * pictureStride + clip.firstColumn;
+        const uint8_t *src =
+            source + static_cast<ptrdiff_t>(r) * sourceStride + (clip.firstColumn - x);
+        int32_t c = 0;
+        for (; c + 16 <= width; c += 16) {
+            __m128i s = Load16(src + c);
+            __m128i kept = _mm_cmpeq_epi8(s, keep[0]);
+            for (int32_t i = 1; i < plan.keepCount; ++i)
+                kept = _mm_or_si128(kept, _mm_cmpeq_epi8(s, keep[i]));
+            __m128i matched = _mm_setzero_si128();
+            __m128i mapped = _mm_setzero_si128();
+            for (int32_t i = 0; i < plan.mapCount; ++i) {
+                __m128i hit = _mm_cmpeq_epi8(s, from[i]);
+                matched = _mm_or_si128(matched, hit);
+                mapped = _mm_or_si128(mapped, _mm_and_si128(hit, to[i]));
+            }
+            __m128i value = _mm_or_si128(mapped, _mm_andnot_si128(matched, s));
+            Store16(dst + c, Select(kept, Load16(dst + c), value));
+        }
+        MapTail(src, dst, c, width, table);
+    }
+}
+#endif
+
+#if PP_HAVE_AVX2
+PP_TARGET_AVX2 void Blit8Avx2(uint8_t *picture, int32_t pictureStride, const uint8_t *source,
+                              int32_t sourceStride, RowRange rows, int32_t x, int32_t y, Clip clip,
+                              const int16_t table[256], const MatchPlan &plan)
+{
+    __m256i keep[17], from[16], to[16];
+    for (int32_t i = 0; i < plan.keepCount; ++i)
+        keep[i] = _mm256_set1_epi8(static_cast<char>(plan.keep[i]));
+    for (int32_t i = 0; i < plan.mapCount; ++i) {
+        from[i] = _mm256_set1_epi8(static_cast<char>(plan.from[i]));
+        to[i] = _mm256_set1_epi8(static_cast<char>(plan.to[i]));
+    }
+    const int32_t width = clip.endColumn - clip.firstColumn;
+    for (int32_t r = rows.first; r < rows.end; ++r) {
+        uint8_t *dst = picture + static_cast<ptrdiff_t>(y + r) * pictureStride + clip.firstColumn;
+        const uint8_t *src =
+            source + static_cast<ptrdiff_t>(r) * sourceStride + (clip.firstColumn - x);
+        int32_t c = 0;
+        for (; c + 32 <= width; c += 32) {
+            __m256i s = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(src + c));
+            __m256i kept = _mm256_cmpeq_epi8(s, keep[0]);
+            for (int32_t i = 1; i < plan.keepCount; ++i)
+                kept = _mm256_or_si256(kept, _mm256_cmpeq_epi8(s, keep[i]));
+            __m256i matched = _mm256_setzero_si256();
+            __m256i mapped = _mm256_setzero_si256();
+            for (int32_t i = 0; i < plan.mapCount; ++i) {
+                __m256i hit = _mm256_cmpeq_epi8(s, from[i]);
+                matched = _mm256_or_si256(matched, hit);
+                mapped = _mm256_or_si256(mapped, _mm256_and_si256(hit, to[i]));
+            }
+            __m256i value = _mm256_or_si256(mapped, _mm256_andnot_si256(matched, s));
+            __m256i d = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(dst + c));
+            _mm256_storeu_si256(reinterpret_cast<__m256i *>(dst + c),
+                                _mm256_blendv_epi8(value, d, kept));
+        }
+        MapTail(src, dst, c, width, table);
+    }
 }
 #endif
 
 void Blit8(uint8_t *picture, int32_t pictureHeight, int32_t pictureStride, int32_t sourceStride,
            int32_t sourceHeight, const uint8_t *source, int32_t x, int32_t y, Clip clip,
-           const int16_t table[256], [[maybe_unused]] const MatchPlan &plan)
+           const int16_t table[256], const MatchPlan &plan)
 {
-    for (int32_t r = 0; r < sourceHeight; ++r) {
-        int32_t row = y + r;
-        if (row < 0 || row >= pictureHeight)
-            continue;
-        uint8_t *dst = picture + static_cast<ptrdiff_t>(row) * pictureStride;
-        const uint8_t *src = source + static_cast<ptrdiff_t>(r) * sourceStride;
-        int32_t c = clip.firstColumn;
-#if PP_HAVE_SSE2
-        for (; c + 16 <= clip.endColumn; c += 16)
-            Store16(dst + c, MapSixteen(Load16(src + (c - x)), Load16(dst + c), plan));
-#endif
-        for (; c < clip.endColumn; ++c) {
-            int16_t value = table[src[c - x]];
-            if (value != KEEP)
-                dst[c] = static_cast<uint8_t>(value);
-        }
+    RowRange rows = CoveredRows(y, sourceHeight, pictureHeight);
+    int32_t level = ActiveVectorLevel();
+#if PP_HAVE_AVX2
+    if (level >= VECTOR_AVX2) {
+        Blit8Avx2(picture, pictureStride, source, sourceStride, rows, x, y, clip, table, plan);
+        return;
     }
+#endif
+#if PP_HAVE_SSE2
+    if (level >= VECTOR_SSE2) {
+        Blit8Sse2(picture, pictureStride, source, sourceStride, rows, x, y, clip, table, plan);
+        return;
+    }
+#endif
+    (void)level;
+    (void)plan;
+    Blit8Plain(picture, pictureStride, source, sourceStride, rows, x, y, clip, table);
 }
 
 // Equivalent to pairing a nibble stream with the picture's nibbles: at an odd

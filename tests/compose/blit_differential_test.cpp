@@ -1,6 +1,7 @@
 // BlitPiece's 8-bit path against a pixel-by-pixel reading of the mapping
 // rule, on random pieces, lists, keys and positions (inside and clipped).
 #include "compose/blit.h"
+#include "support/vector_levels.h"
 
 #include <gtest/gtest.h>
 
@@ -22,7 +23,7 @@ uint8_t MapOne(uint8_t s, uint8_t c, const PlacedPiece &piece, uint8_t key)
     return s;
 }
 
-TEST(BlitPieceDifferential, MatchesTheRuleOnRandomPieces)
+void CheckRandomPieces()
 {
     std::mt19937 rng(20261208);
     CatalogHeader catalogue{};
@@ -74,6 +75,11 @@ TEST(BlitPieceDifferential, MatchesTheRuleOnRandomPieces)
                   height, source.data(), &piece, &catalogue, key);
         ASSERT_EQ(picture, expected) << "round " << round;
     }
+}
+
+TEST(BlitPieceDifferential, MatchesTheRuleOnRandomPieces)
+{
+    pptest::AtEveryVectorLevel(CheckRandomPieces);
 }
 
 } // namespace

@@ -1,0 +1,51 @@
+// Which vector instructions the image operations use. SSE2 is decided when
+// the library is built (vector.h); the wider paths above it are chosen while
+// running, from what the processor reports, and every level gives the same
+// bytes. Tests and benchmarks lower the level to reach the paths below.
+#ifndef PIECEPAINT_IMAGEOPS_CPU_H
+#define PIECEPAINT_IMAGEOPS_CPU_H
+
+#include "imageops/vector.h"
+
+#include <cstdint>
+
+enum VectorLevel : int32_t {
+    VECTOR_PLAIN = 0, // plain loops alone
+    VECTOR_SSE2 = 1,
+    VECTOR_SSSE3 = 2, // byte shuffles, with the blends and 32-bit products of SSE4.1
+    VECTOR_AVX2 = 3,
+};
+
+// The level built in without asking the processor.
+int32_t BaseVectorLevel();
+
+// The highest level the processor (and the build) offers.
+int32_t SupportedVectorLevel();
+
+// The level the operations use now: the supported one unless lowered.
+int32_t ActiveVectorLevel();
+
+// Caps the level for the whole process (never below the base level).
+// Returns the level that was active before.
+int32_t LimitVectorLevel(int32_t level);
+
+// Functions holding the wider paths are compiled for their instructions
+// alone; the dispatch above keeps them from running anywhere else.
+#if PP_HAVE_SSE2 && defined(__GNUC__)
+#define PP_HAVE_DISPATCH 1
+#define PP_TARGET_SSSE3 __attribute__((target("ssse3,sse4.1")))
+#define PP_TARGET_AVX2 __attribute__((target("avx2")))
+#include <immintrin.h>
+#else
+#define PP_HAVE_DISPATCH 0
+#endif
+
+// 32-byte vectors are left out where the compiler cannot keep them aligned
+// on the stack (the Windows builds).
+#if PP_HAVE_DISPATCH && !defined(PP_NO_AVX2)
+#define PP_HAVE_AVX2 1
+#else
+#define PP_HAVE_AVX2 0
+#endif
+
+#endif
