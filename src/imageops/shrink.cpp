@@ -7,8 +7,10 @@
 // position along the walk, so all 16 sums share it.
 #include "imageops/scaling.h"
 
+#include "imageops/cpu.h"
 #include "imageops/divide.h"
 #include "imageops/lowindex.h"
+#include "imageops/shrink_wide.h"
 #include "imageops/vector.h"
 
 #include <algorithm>
@@ -200,20 +202,13 @@ struct NarrowDivider {
 
 bool MakeNarrowDivider(uint32_t d, NarrowDivider &out)
 {
-    if (d < 2 || 255 * d > 65535)
+    uint32_t multiplier = 0;
+    uint32_t shift = 0;
+    if (!FindNarrowDivisor(d, multiplier, shift))
         return false;
-    for (uint32_t k = 16; k < 32; ++k) {
-        const uint64_t m = (uint64_t{1} << k) / d + 1;
-        if (m > 65535)
-            return false;
-        const uint64_t error = m * d - (uint64_t{1} << k);
-        if (255 * uint64_t{d} * error < (uint64_t{1} << k)) {
-            out = NarrowDivider{_mm_set1_epi16(static_cast<int16_t>(m)),
-                                _mm_cvtsi32_si128(static_cast<int32_t>(k - 16))};
-            return true;
-        }
-    }
-    return false;
+    out = NarrowDivider{_mm_set1_epi16(static_cast<int16_t>(multiplier)),
+                        _mm_cvtsi32_si128(static_cast<int32_t>(shift - 16))};
+    return true;
 }
 
 struct NarrowSums {
@@ -423,9 +418,11 @@ bool LanesFit(uint32_t oldSize)
 // The row pass: bands of 16 rows side by side where possible, the rest one
 // row at a time; then the padding of every row becomes zero.
 void ShrinkRows(uint8_t *pixels, int32_t oldWidth, int32_t oldHeight, int32_t newWidth,
-                int32_t oldStride, int32_t newStride, uint32_t wa, uint32_t wn)
+                int32_t oldStride, int32_t newStride, uint32_t wa, uint32_t wn, int32_t level)
 {
     int32_t r = 0;
+    if (ShrinkRowsWide(pixels, oldWidth, oldHeight, newWidth, oldStride, newStride, wa, wn, level))
+        r = oldHeight;
 #if PP_HAVE_SSE2
     NarrowDivider narrow;
     if (newWidth > 0 && MakeNarrowDivider(wa, narrow)) {
@@ -451,8 +448,10 @@ void ShrinkRows(uint8_t *pixels, int32_t oldWidth, int32_t oldHeight, int32_t ne
 
 // The column pass: strips of 16 columns where possible, the rest in blocks.
 void ShrinkColumns(uint8_t *pixels, int32_t oldHeight, int32_t newHeight, int32_t newStride,
-                   uint32_t ha, uint32_t hn)
+                   uint32_t ha, uint32_t hn, int32_t level)
 {
+    if (ShrinkColumnsWide(pixels, oldHeight, newHeight, newStride, ha, hn, level))
+        return;
     int32_t first = 0;
 #if PP_HAVE_SSE2
     NarrowDivider narrow;
@@ -488,7 +487,8 @@ void ShrinkAvg(uint8_t *pixels, int32_t oldWidth, int32_t oldHeight, int32_t new
     uint32_t hn = static_cast<uint32_t>(newHeight);
     ReduceRatio(ha, hn);
 
-    ShrinkRows(pixels, oldWidth, oldHeight, newWidth, oldStride, newStride, wa, wn);
+    const int32_t level = ActiveVectorLevel();
+    ShrinkRows(pixels, oldWidth, oldHeight, newWidth, oldStride, newStride, wa, wn, level);
     if (newHeight > 0)
-        ShrinkColumns(pixels, oldHeight, newHeight, newStride, ha, hn);
+        ShrinkColumns(pixels, oldHeight, newHeight, newStride, ha, hn, level);
 }

@@ -8,6 +8,7 @@
 #include "imageops/scaling.h"
 #include "imageops/smoothing.h"
 #include "reference.h"
+#include "support/vector_levels.h"
 
 #include <gtest/gtest.h>
 
@@ -176,73 +177,80 @@ int32_t Shrunk(std::mt19937 &rng, int32_t size)
 
 TEST(Differential, ShrinkAvg)
 {
-    std::mt19937 rng(24);
-    for (int32_t trial = 0; trial < 500; ++trial) {
-        int32_t oldWidth = trial % 2 ? RandomIn(rng, 1, 7) : RandomIn(rng, 1, 140);
-        int32_t oldHeight = trial % 3 ? RandomIn(rng, 1, 40) : RandomIn(rng, 1, 7);
-        if (trial % 4 == 0) // whole multiples of the common ratios
-            oldWidth = 4 * RandomIn(rng, 1, 40), oldHeight = 4 * RandomIn(rng, 1, 12);
-        int32_t newWidth = Shrunk(rng, oldWidth), newHeight = Shrunk(rng, oldHeight);
-        int32_t oldStride = Stride8(oldWidth), newStride = Stride8(newWidth);
-        size_t size = static_cast<size_t>(oldStride) * oldHeight;
-        std::vector<uint8_t> before = Picture(rng, oldWidth, oldHeight, oldStride, 255);
-        before.push_back(static_cast<uint8_t>(RandomIn(rng, 0, 255)));
-        std::vector<uint8_t> expected = before;
-        pptest::ReferenceShrink(expected, oldWidth, oldHeight, newWidth, newHeight, oldStride,
-                                newStride);
+    pptest::AtEveryVectorLevel([] {
+        std::mt19937 rng(24);
+        for (int32_t trial = 0; trial < 500; ++trial) {
+            int32_t oldWidth = trial % 2 ? RandomIn(rng, 1, 7) : RandomIn(rng, 1, 140);
+            int32_t oldHeight = trial % 3 ? RandomIn(rng, 1, 40) : RandomIn(rng, 1, 7);
+            if (trial % 4 == 0) // whole multiples of the common ratios
+                oldWidth = 4 * RandomIn(rng, 1, 40), oldHeight = 4 * RandomIn(rng, 1, 12);
+            int32_t newWidth = Shrunk(rng, oldWidth), newHeight = Shrunk(rng, oldHeight);
+            int32_t oldStride = Stride8(oldWidth), newStride = Stride8(newWidth);
+            size_t size = static_cast<size_t>(oldStride) * oldHeight;
+            std::vector<uint8_t> before = Picture(rng, oldWidth, oldHeight, oldStride, 255);
+            before.push_back(static_cast<uint8_t>(RandomIn(rng, 0, 255)));
+            std::vector<uint8_t> expected = before;
+            pptest::ReferenceShrink(expected, oldWidth, oldHeight, newWidth, newHeight, oldStride,
+                                    newStride);
 
-        Guarded pixels(size + 1);
-        pixels.Assign(before);
-        ShrinkAvg(pixels.data(), oldWidth, oldHeight, newWidth, newHeight, oldStride, newStride);
-        std::vector<uint8_t> got = pixels.Contents();
-        size_t used = static_cast<size_t>(newStride) * newHeight;
-        ASSERT_TRUE(std::equal(got.begin(), got.begin() + used, expected.begin()))
-            << oldWidth << "x" << oldHeight << " -> " << newWidth << "x" << newHeight;
-        ASSERT_EQ(got[size], before[size]);
-        ASSERT_TRUE(pixels.GuardsIntact());
-    }
+            Guarded pixels(size + 1);
+            pixels.Assign(before);
+            ShrinkAvg(pixels.data(), oldWidth, oldHeight, newWidth, newHeight, oldStride,
+                      newStride);
+            std::vector<uint8_t> got = pixels.Contents();
+            size_t used = static_cast<size_t>(newStride) * newHeight;
+            ASSERT_TRUE(std::equal(got.begin(), got.begin() + used, expected.begin()))
+                << oldWidth << "x" << oldHeight << " -> " << newWidth << "x" << newHeight;
+            ASSERT_EQ(got[size], before[size]);
+            ASSERT_TRUE(pixels.GuardsIntact());
+        }
+    });
 }
 
 // Large reduced sizes divide by large numbers, in the rows and in the
 // columns; 255 everywhere makes the largest sums.
 TEST(Differential, ShrinkAvgLargeDivisors)
 {
-    std::mt19937 rng(27);
-    for (int32_t trial = 0; trial < 12; ++trial) {
-        bool wide = trial % 2 == 0;
-        int32_t oldWidth = wide ? 2 * RandomIn(rng, 1000, 16383) + 1 : RandomIn(rng, 16, 40);
-        int32_t oldHeight = wide ? RandomIn(rng, 16, 20) : 2 * RandomIn(rng, 1000, 16383) + 1;
-        int32_t newWidth = RandomIn(rng, 1, oldWidth), newHeight = RandomIn(rng, 1, oldHeight);
-        int32_t oldStride = Stride8(oldWidth), newStride = Stride8(newWidth);
-        std::vector<uint8_t> before(static_cast<size_t>(oldStride) * oldHeight + 1, 255);
-        if (trial >= 4)
-            before = pptest::RandomBytes(rng, before.size(), {0, 1, 13, 128, 254, 255, 255});
-        std::vector<uint8_t> expected = before;
-        pptest::ReferenceShrink(expected, oldWidth, oldHeight, newWidth, newHeight, oldStride,
-                                newStride);
-        std::vector<uint8_t> got = before;
-        ShrinkAvg(got.data(), oldWidth, oldHeight, newWidth, newHeight, oldStride, newStride);
-        size_t used = static_cast<size_t>(newStride) * newHeight;
-        ASSERT_TRUE(std::equal(got.begin(), got.begin() + used, expected.begin()))
-            << oldWidth << "x" << oldHeight << " -> " << newWidth << "x" << newHeight;
-    }
+    pptest::AtEveryVectorLevel([] {
+        std::mt19937 rng(27);
+        for (int32_t trial = 0; trial < 12; ++trial) {
+            bool wide = trial % 2 == 0;
+            int32_t oldWidth = wide ? 2 * RandomIn(rng, 1000, 16383) + 1 : RandomIn(rng, 16, 40);
+            int32_t oldHeight = wide ? RandomIn(rng, 16, 20) : 2 * RandomIn(rng, 1000, 16383) + 1;
+            int32_t newWidth = RandomIn(rng, 1, oldWidth), newHeight = RandomIn(rng, 1, oldHeight);
+            int32_t oldStride = Stride8(oldWidth), newStride = Stride8(newWidth);
+            std::vector<uint8_t> before(static_cast<size_t>(oldStride) * oldHeight + 1, 255);
+            if (trial >= 4)
+                before = pptest::RandomBytes(rng, before.size(), {0, 1, 13, 128, 254, 255, 255});
+            std::vector<uint8_t> expected = before;
+            pptest::ReferenceShrink(expected, oldWidth, oldHeight, newWidth, newHeight, oldStride,
+                                    newStride);
+            std::vector<uint8_t> got = before;
+            ShrinkAvg(got.data(), oldWidth, oldHeight, newWidth, newHeight, oldStride, newStride);
+            size_t used = static_cast<size_t>(newStride) * newHeight;
+            ASSERT_TRUE(std::equal(got.begin(), got.begin() + used, expected.begin()))
+                << oldWidth << "x" << oldHeight << " -> " << newWidth << "x" << newHeight;
+        }
+    });
 }
 
 // Divisors too large for the 16-bit weights take the plain path.
 TEST(Differential, ShrinkAvgVeryWidePicture)
 {
-    std::mt19937 rng(25);
-    const int32_t oldWidth = 33001, oldHeight = 17, newWidth = 20001, newHeight = 12;
-    std::vector<uint8_t> before = pptest::RandomBytes(
-        rng, static_cast<size_t>(Stride8(oldWidth)) * oldHeight + 1, {0, 1, 50, 255});
-    std::vector<uint8_t> expected = before;
-    pptest::ReferenceShrink(expected, oldWidth, oldHeight, newWidth, newHeight, Stride8(oldWidth),
-                            Stride8(newWidth));
-    std::vector<uint8_t> got = before;
-    ShrinkAvg(got.data(), oldWidth, oldHeight, newWidth, newHeight, Stride8(oldWidth),
-              Stride8(newWidth));
-    size_t used = static_cast<size_t>(Stride8(newWidth)) * newHeight;
-    ASSERT_TRUE(std::equal(got.begin(), got.begin() + used, expected.begin()));
+    pptest::AtEveryVectorLevel([] {
+        std::mt19937 rng(25);
+        const int32_t oldWidth = 33001, oldHeight = 17, newWidth = 20001, newHeight = 12;
+        std::vector<uint8_t> before = pptest::RandomBytes(
+            rng, static_cast<size_t>(Stride8(oldWidth)) * oldHeight + 1, {0, 1, 50, 255});
+        std::vector<uint8_t> expected = before;
+        pptest::ReferenceShrink(expected, oldWidth, oldHeight, newWidth, newHeight,
+                                Stride8(oldWidth), Stride8(newWidth));
+        std::vector<uint8_t> got = before;
+        ShrinkAvg(got.data(), oldWidth, oldHeight, newWidth, newHeight, Stride8(oldWidth),
+                  Stride8(newWidth));
+        size_t used = static_cast<size_t>(Stride8(newWidth)) * newHeight;
+        ASSERT_TRUE(std::equal(got.begin(), got.begin() + used, expected.begin()));
+    });
 }
 
 TEST(Differential, ScaleRepeat)
@@ -264,6 +272,48 @@ TEST(Differential, ScaleRepeat)
         ASSERT_EQ(ScaleRepeat(source.data(), out.data(), sw, sh, tw, th, size), out.data());
         ASSERT_EQ(out.Contents(), expected) << sw << "x" << sh << " -> " << tw << "x" << th;
         ASSERT_TRUE(out.GuardsIntact());
+    }
+}
+
+// Sizes at the seams of the shuffled row blocks (16 outputs, windows of 16
+// source bytes), the paired column rows and the kinds of division: powers of
+// two, odd parts with a 16-bit quotient and without one, ratios near one and
+// near a half, ratios whose outputs reach too far for a window, rows too long
+// for the weight table, and the last row read against the end of the buffer.
+struct ShrinkSeam {
+    int32_t oldWidth, oldHeight, newWidth, newHeight;
+};
+
+TEST(Differential, ShrinkAvgSeams)
+{
+    const ShrinkSeam seams[] = {
+        {16, 3, 15, 2},     {17, 5, 16, 4},       {31, 7, 16, 3},       {32, 9, 17, 5},
+        {33, 33, 32, 32},   {48, 20, 31, 19},     {63, 17, 33, 9},      {64, 64, 64, 64},
+        {100, 30, 99, 29},  {100, 30, 51, 15},    {100, 30, 50, 15},    {101, 31, 34, 10},
+        {97, 40, 25, 9},    {200, 100, 66, 7},    {1366, 20, 1025, 15}, {1366, 20, 683, 11},
+        {1024, 12, 627, 7}, {768, 384, 470, 235}, {2048, 6, 1255, 5},   {2048, 6, 1536, 5},
+        {1793, 4, 1792, 3}, {2000, 4, 1793, 3},   {130, 16, 129, 13},   {514, 10, 257, 9},
+        {322, 45, 161, 43}, {20, 770, 19, 257},   {18, 683, 17, 512},   {40, 33, 13, 2},
+    };
+    std::mt19937 rng(28);
+    for (const ShrinkSeam &seam : seams) {
+        const int32_t oldStride = Stride8(seam.oldWidth), newStride = Stride8(seam.newWidth);
+        std::vector<uint8_t> before =
+            pptest::RandomBytes(rng, static_cast<size_t>(oldStride) * seam.oldHeight + 1,
+                                {0, 1, 2, 13, 14, 127, 128, 254, 255, 255});
+        std::vector<uint8_t> expected = before;
+        pptest::ReferenceShrink(expected, seam.oldWidth, seam.oldHeight, seam.newWidth,
+                                seam.newHeight, oldStride, newStride);
+        const size_t used = static_cast<size_t>(newStride) * seam.newHeight;
+        pptest::AtEveryVectorLevel([&] {
+            std::vector<uint8_t> got = before;
+            ShrinkAvg(got.data(), seam.oldWidth, seam.oldHeight, seam.newWidth, seam.newHeight,
+                      oldStride, newStride);
+            ASSERT_TRUE(std::equal(got.begin(), got.begin() + used, expected.begin()))
+                << seam.oldWidth << "x" << seam.oldHeight << " -> " << seam.newWidth << "x"
+                << seam.newHeight;
+            ASSERT_EQ(got.back(), before.back());
+        });
     }
 }
 

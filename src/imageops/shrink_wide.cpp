@@ -1,0 +1,650 @@
+// Row pass: the weights of one row are the same for every row, so they are
+// worked out once into a table of blocks of 16 outputs. Each group of four
+// outputs reads one 16-byte window of the source row; byte shuffles pick
+// every output's source pixels into pairs of 16-bit values and one
+// multiply-add per pair of pixels gives the weighted sums. Nothing is turned
+// on its side and no row is moved afterwards.
+//
+// Column pass: every output row is a weighted sum of a few whole source
+// rows, all columns sharing the weights; source rows are taken in pairs,
+// interleaved and multiplied-and-added.
+//
+// Either way the division by the old size is split into its power of two
+// (a shift of the 32-bit sums) and its odd part, whose quotients fit 16 bits
+// and take a multiply-high; odd parts too large for that take an exact
+// 32-bit multiply with 64-bit products.
+#include "imageops/shrink_wide.h"
+
+#include "imageops/cpu.h"
+#include "imageops/divide.h"
+#include "imageops/lowindex.h"
+
+#include <algorithm>
+#include <cassert>
+#include <cstddef>
+#include <cstring>
+
+#if PP_HAVE_DISPATCH
+
+namespace {
+
+// Weights and pixels are multiplied as signed 16-bit numbers.
+constexpr uint32_t kMaxWeight = 32767;
+
+enum DivisionKind : int32_t {
+    DIVIDE_SHIFT,  // a power of two
+    DIVIDE_NARROW, // shift, then a 16-bit multiply-high by the odd part
+    DIVIDE_WIDE,   // the whole divisor, 32-bit lanes with 64-bit products
+};
+
+struct SplitDivisor {
+    int32_t kind;
+    int32_t shift;
+    uint32_t multiplier;
+    int32_t postShift;
+};
+
+// floor(x / (2^s x odd)) equals floor(floor(x / 2^s) / odd). For the wide
+// kind, with b the bit length of d and m = floor(2^(b+30) / d) + 1 below
+// 2^32, (x * m) >> (b + 30) is exact for x up to 255 x d because 255 x d x d
+// stays below 2^(b+30).
+SplitDivisor MakeSplitDivisor(uint32_t d)
+{
+    SplitDivisor split{DIVIDE_SHIFT, 0, 0, 0};
+    uint32_t odd = d;
+    while ((odd & 1) == 0) {
+        odd >>= 1;
+        ++split.shift;
+    }
+    if (odd == 1)
+        return split;
+    uint32_t multiplier = 0;
+    uint32_t shift = 0;
+    if (FindNarrowDivisor(odd, multiplier, shift)) {
+        split.kind = DIVIDE_NARROW;
+        split.multiplier = multiplier;
+        split.postShift = static_cast<int32_t>(shift) - 16;
+        return split;
+    }
+    int32_t bits = 0;
+    while ((d >> bits) != 0)
+        ++bits;
+    split.kind = DIVIDE_WIDE;
+    split.shift = 0;
+    split.postShift = bits + 30;
+    split.multiplier = static_cast<uint32_t>((uint64_t{1} << (bits + 30)) / d + 1);
+    return split;
+}
+
+// ---------------------------------------------------------------- columns
+
+// One output row: the source rows it covers and their weights. A row never
+// covers more than (old / new) + 2 source rows.
+constexpr int32_t kMaxColumnTaps = 16;
+
+struct ColumnTaps {
+    int32_t count;
+    const uint8_t *rows[kMaxColumnTaps];
+    uint32_t weights[kMaxColumnTaps];
+
+    void Add(const uint8_t *row, uint32_t weight)
+    {
+        if (weight == 0)
+            return;
+        assert(count < kMaxColumnTaps);
+        rows[count] = row;
+        weights[count++] = weight;
+    }
+};
+
+// The same weight bookkeeping as the plain column pass, handing each output
+// row with its source rows to output(). An output row is written only once
+// the rows at and above it have been taken by every output that uses them.
+template <typename Output>
+void WalkColumns(uint8_t *pixels, int32_t oldHeight, int32_t newHeight, int32_t stride, uint32_t ha,
+                 uint32_t hn, Output output)
+{
+    ColumnTaps taps;
+    taps.count = 0;
+    uint32_t f = ha;
+    int32_t count = 0;
+    for (int32_t row = 0; row < oldHeight; ++row) {
+        const uint8_t *source = pixels + static_cast<ptrdiff_t>(row) * stride;
+        if (f >= hn) {
+            taps.Add(source, hn);
+            f -= hn;
+            continue;
+        }
+        taps.Add(source, f);
+        output(pixels + static_cast<ptrdiff_t>(count) * stride, taps);
+        ++count;
+        taps.count = 0;
+        taps.Add(source, hn - f);
+        f += ha - hn;
+    }
+    if (count < newHeight)
+        output(pixels + static_cast<ptrdiff_t>(count) * stride, taps);
+}
+
+void ColumnTail(uint8_t *out, int32_t first, int32_t columns, const ColumnTaps &taps,
+                ByteMeanDivider divider)
+{
+    for (int32_t c = first; c < columns; ++c) {
+        uint32_t sum = 0;
+        for (int32_t t = 0; t < taps.count; ++t)
+            sum += taps.weights[t] * taps.rows[t][c];
+        out[c] = static_cast<uint8_t>(LowIndexDown(DivideByteMean(divider, sum)));
+    }
+}
+
+// Source rows in pairs, the weights of a pair side by side in 32 bits; an
+// odd row out is paired with itself at weight zero.
+struct ColumnPairs {
+    int32_t count;
+    const uint8_t *a[kMaxColumnTaps / 2];
+    const uint8_t *b[kMaxColumnTaps / 2];
+    int32_t weights[kMaxColumnTaps / 2];
+};
+
+ColumnPairs PairUp(const ColumnTaps &taps)
+{
+    ColumnPairs pairs;
+    pairs.count = (taps.count + 1) / 2;
+    for (int32_t p = 0; p < pairs.count; ++p) {
+        const bool whole = 2 * p + 1 < taps.count;
+        pairs.a[p] = taps.rows[2 * p];
+        pairs.b[p] = whole ? taps.rows[2 * p + 1] : taps.rows[2 * p];
+        const uint32_t second = whole ? taps.weights[2 * p + 1] : 0;
+        pairs.weights[p] = static_cast<int32_t>(taps.weights[2 * p] | (second << 16));
+    }
+    return pairs;
+}
+
+// ---------------------------------------------------------------- rows
+
+// Outputs of a row in blocks of 16, four groups of four. Group g reads the
+// 16 source bytes from base[g]; for every output, pair p of the masks picks
+// its source pixels 2p and 2p + 1 as 16-bit values (0x80 gives zero), and
+// the weights of the pair multiply them. The two halves of the masks and
+// weights hold groups 0 and 2 (half 0) and groups 1 and 3 (half 1), each
+// group in 16 bytes, so that packing the sums of the halves together puts
+// the outputs back in order.
+constexpr int32_t kRowBlockOutputs = 16;
+constexpr int32_t kMaxRowBlocks = 112;
+constexpr int32_t kMaxRowTaps = 4;
+constexpr int32_t kRowWindow = 16;
+constexpr int32_t kRowBounce = 128;
+
+struct RowBlock {
+    int32_t base[4];
+    int32_t end; // one past the last byte any group reads
+    uint8_t mask[2][2][32];
+    int16_t weight[2][2][16];
+};
+
+struct RowTable {
+    int32_t blocks;
+    int32_t pairs; // 2 when some output covers more than two source pixels
+    RowBlock block[kMaxRowBlocks];
+};
+
+struct RowOutput {
+    int32_t taps;
+    int32_t index[kMaxRowTaps];
+    uint32_t weight[kMaxRowTaps];
+};
+
+bool PlaceRowOutput(RowTable &table, int32_t output, const RowOutput &o)
+{
+    RowBlock &block = table.block[output / kRowBlockOutputs];
+    const int32_t within = output % kRowBlockOutputs;
+    const int32_t group = within / 4;
+    const int32_t lane = within % 4;
+    if (o.taps == 0)
+        return false;
+    if (lane == 0)
+        block.base[group] = o.index[0];
+    const int32_t base = block.base[group];
+    const int32_t half = group & 1;
+    const int32_t part = group >> 1;
+    for (int32_t t = 0; t < o.taps; ++t) {
+        const int32_t at = o.index[t] - base;
+        if (at < 0 || at >= kRowWindow)
+            return false;
+        block.mask[half][t / 2][16 * part + 4 * lane + 2 * (t % 2)] = static_cast<uint8_t>(at);
+        block.weight[half][t / 2][8 * part + 2 * lane + t % 2] = static_cast<int16_t>(o.weight[t]);
+    }
+    if (o.taps > 2)
+        table.pairs = 2;
+    return true;
+}
+
+// Walks one row's weights as the plain row pass does. False when the row
+// is too long for the table or an output reaches too far.
+bool BuildRowTable(int32_t oldWidth, int32_t newWidth, uint32_t wa, uint32_t wn, RowTable &table)
+{
+    const int32_t blocks = (newWidth + kRowBlockOutputs - 1) / kRowBlockOutputs;
+    if (blocks > kMaxRowBlocks)
+        return false;
+    table.blocks = blocks;
+    table.pairs = 1;
+    for (int32_t q = 0; q < blocks; ++q) {
+        RowBlock &block = table.block[q];
+        std::memset(block.mask, 0x80, sizeof block.mask);
+        std::memset(block.weight, 0, sizeof block.weight);
+        for (int32_t &base : block.base)
+            base = -1;
+    }
+    RowOutput o{};
+    int32_t output = 0;
+    uint32_t f = wa;
+    auto add = [&o](int32_t index, uint32_t weight) {
+        if (weight == 0)
+            return true;
+        if (o.taps == kMaxRowTaps)
+            return false;
+        o.index[o.taps] = index;
+        o.weight[o.taps++] = weight;
+        return true;
+    };
+    for (int32_t i = 0; i < oldWidth; ++i) {
+        if (f >= wn) {
+            if (!add(i, wn))
+                return false;
+            f -= wn;
+            continue;
+        }
+        if (!add(i, f) || !PlaceRowOutput(table, output++, o))
+            return false;
+        o.taps = 0;
+        add(i, wn - f);
+        f += wa - wn;
+    }
+    if (output != newWidth - 1 || !PlaceRowOutput(table, output, o))
+        return false;
+    // Groups past the last output read where group 0 does.
+    for (int32_t q = 0; q < blocks; ++q) {
+        RowBlock &block = table.block[q];
+        int32_t end = 0;
+        for (int32_t &base : block.base) {
+            if (base < 0)
+                base = block.base[0];
+            end = std::max(end, base + kRowWindow);
+        }
+        block.end = end;
+        if (end - block.base[0] > kRowBounce)
+            return false;
+    }
+    return true;
+}
+
+// A block whose windows would reach past what may be read takes its source
+// bytes from a copy, zero beyond the row.
+void FillBounce(uint8_t copy[kRowBounce], const RowBlock &block, const uint8_t *source,
+                int32_t oldWidth)
+{
+    const int32_t first = block.base[0];
+    const int32_t available = std::min(block.end, oldWidth) - first;
+    std::memset(copy, 0, kRowBounce);
+    std::memcpy(copy, source + first, static_cast<size_t>(available));
+}
+
+void StoreRowBlock(uint8_t *out, int32_t q, int32_t newWidth, const uint8_t bytes[16])
+{
+    const int32_t first = q * kRowBlockOutputs;
+    const int32_t count = std::min(kRowBlockOutputs, newWidth - first);
+    std::memcpy(out + first, bytes, static_cast<size_t>(count));
+}
+
+// ---------------------------------------------------------------- 16 bytes
+
+struct Divide128 {
+    int32_t kind;
+    __m128i shift;
+    __m128i multiplier;
+    __m128i postShift;
+};
+
+PP_TARGET_SSSE3 inline Divide128 Load128(const SplitDivisor &split)
+{
+    Divide128 d;
+    d.kind = split.kind;
+    d.shift = _mm_cvtsi32_si128(split.shift);
+    d.postShift = _mm_cvtsi32_si128(split.postShift);
+    d.multiplier = split.kind == DIVIDE_NARROW
+                       ? _mm_set1_epi16(static_cast<int16_t>(split.multiplier))
+                       : _mm_set1_epi32(static_cast<int32_t>(split.multiplier));
+    return d;
+}
+
+PP_TARGET_SSSE3 inline __m128i DivideWide128(__m128i x, const Divide128 &d)
+{
+    __m128i even = _mm_srl_epi64(_mm_mul_epu32(x, d.multiplier), d.postShift);
+    __m128i odd = _mm_srl_epi64(_mm_mul_epu32(_mm_srli_epi64(x, 32), d.multiplier), d.postShift);
+    return _mm_blend_epi16(even, _mm_slli_epi64(odd, 32), 0xCC);
+}
+
+// Eight 32-bit sums, a then b, to their eight quotients as 16-bit values.
+PP_TARGET_SSSE3 inline __m128i Quotients128(__m128i a, __m128i b, const Divide128 &d)
+{
+    if (d.kind == DIVIDE_WIDE)
+        return _mm_packus_epi32(DivideWide128(a, d), DivideWide128(b, d));
+    __m128i words = _mm_packus_epi32(_mm_srl_epi32(a, d.shift), _mm_srl_epi32(b, d.shift));
+    if (d.kind == DIVIDE_NARROW)
+        words = _mm_srl_epi16(_mm_mulhi_epu16(words, d.multiplier), d.postShift);
+    return words;
+}
+
+// 16 columns of one output row.
+PP_TARGET_SSSE3 inline __m128i ColumnMeans128(const ColumnPairs &pairs, const __m128i *weights,
+                                              int32_t c, const Divide128 &d)
+{
+    const __m128i zero = _mm_setzero_si128();
+    __m128i s0 = zero, s1 = zero, s2 = zero, s3 = zero;
+    for (int32_t p = 0; p < pairs.count; ++p) {
+        __m128i a = Load16(pairs.a[p] + c);
+        __m128i b = Load16(pairs.b[p] + c);
+        __m128i low = _mm_unpacklo_epi8(a, b), high = _mm_unpackhi_epi8(a, b);
+        s0 = _mm_add_epi32(s0, _mm_madd_epi16(_mm_unpacklo_epi8(low, zero), weights[p]));
+        s1 = _mm_add_epi32(s1, _mm_madd_epi16(_mm_unpackhi_epi8(low, zero), weights[p]));
+        s2 = _mm_add_epi32(s2, _mm_madd_epi16(_mm_unpacklo_epi8(high, zero), weights[p]));
+        s3 = _mm_add_epi32(s3, _mm_madd_epi16(_mm_unpackhi_epi8(high, zero), weights[p]));
+    }
+    return _mm_packus_epi16(Quotients128(s0, s1, d), Quotients128(s2, s3, d));
+}
+
+PP_TARGET_SSSE3 void ColumnOutput128(uint8_t *out, int32_t stride, const ColumnTaps &taps,
+                                     const Divide128 &d, ByteMeanDivider divider)
+{
+    const ColumnPairs pairs = PairUp(taps);
+    __m128i weights[kMaxColumnTaps / 2];
+    for (int32_t p = 0; p < pairs.count; ++p)
+        weights[p] = _mm_set1_epi32(pairs.weights[p]);
+    int32_t c = 0;
+    for (; c + 16 <= stride; c += 16)
+        Store16(out + c, LowIndexDown8(ColumnMeans128(pairs, weights, c, d)));
+    ColumnTail(out, c, stride, taps, divider);
+}
+
+PP_TARGET_SSSE3 void ShrinkColumns128(uint8_t *pixels, int32_t oldHeight, int32_t newHeight,
+                                      int32_t stride, uint32_t ha, uint32_t hn)
+{
+    const Divide128 d = Load128(MakeSplitDivisor(ha));
+    const ByteMeanDivider divider = MakeByteMeanDivider(ha);
+    WalkColumns(pixels, oldHeight, newHeight, stride, ha, hn,
+                [&](uint8_t *out, const ColumnTaps &taps) {
+                    ColumnOutput128(out, stride, taps, d, divider);
+                });
+}
+
+// The four groups' sums of one block, group g in its own register.
+PP_TARGET_SSSE3 inline __m128i RowGroup128(const RowBlock &block, const uint8_t *source,
+                                           int32_t origin, int32_t group, int32_t pairs)
+{
+    const int32_t half = group & 1;
+    const int32_t part = group >> 1;
+    const __m128i window = Load16(source + (block.base[group] - origin));
+    __m128i sums =
+        _mm_madd_epi16(_mm_shuffle_epi8(window, Load16(&block.mask[half][0][16 * part])),
+                       Load16(reinterpret_cast<const uint8_t *>(&block.weight[half][0][8 * part])));
+    if (pairs > 1)
+        sums = _mm_add_epi32(
+            sums, _mm_madd_epi16(
+                      _mm_shuffle_epi8(window, Load16(&block.mask[half][1][16 * part])),
+                      Load16(reinterpret_cast<const uint8_t *>(&block.weight[half][1][8 * part]))));
+    return sums;
+}
+
+PP_TARGET_SSSE3 inline __m128i RowMeans128(const RowBlock &block, const uint8_t *source,
+                                           int32_t origin, int32_t pairs, const Divide128 &d)
+{
+    __m128i low = Quotients128(RowGroup128(block, source, origin, 0, pairs),
+                               RowGroup128(block, source, origin, 1, pairs), d);
+    __m128i high = Quotients128(RowGroup128(block, source, origin, 2, pairs),
+                                RowGroup128(block, source, origin, 3, pairs), d);
+    return _mm_packus_epi16(low, high);
+}
+
+PP_TARGET_SSSE3 void ShrinkRows128(uint8_t *pixels, int32_t oldWidth, int32_t oldHeight,
+                                   int32_t newWidth, int32_t oldStride, int32_t newStride,
+                                   const RowTable &table, const SplitDivisor &split)
+{
+    const Divide128 d = Load128(split);
+    for (int32_t r = 0; r < oldHeight; ++r) {
+        const uint8_t *source = pixels + static_cast<ptrdiff_t>(r) * oldStride;
+        uint8_t *out = pixels + static_cast<ptrdiff_t>(r) * newStride;
+        // Rows but the last may read into the row below; the last only
+        // within itself.
+        const int32_t limit = r + 1 < oldHeight ? 2 * oldStride : oldWidth;
+        for (int32_t q = 0; q < table.blocks; ++q) {
+            const RowBlock &block = table.block[q];
+            __m128i means;
+            if (block.end <= limit) {
+                means = RowMeans128(block, source, 0, table.pairs, d);
+            } else {
+                uint8_t copy[kRowBounce];
+                FillBounce(copy, block, source, oldWidth);
+                means = RowMeans128(block, copy, block.base[0], table.pairs, d);
+            }
+            if ((q + 1) * kRowBlockOutputs <= newWidth) {
+                Store16(out + q * kRowBlockOutputs, means);
+            } else {
+                alignas(16) uint8_t bytes[16];
+                Store16(bytes, means);
+                StoreRowBlock(out, q, newWidth, bytes);
+            }
+        }
+    }
+}
+
+// ---------------------------------------------------------------- 32 bytes
+
+#if PP_HAVE_AVX2
+
+struct Divide256 {
+    int32_t kind;
+    __m128i shift;
+    __m256i multiplier;
+    __m128i postShift;
+};
+
+PP_TARGET_AVX2 inline Divide256 Load256(const SplitDivisor &split)
+{
+    Divide256 d;
+    d.kind = split.kind;
+    d.shift = _mm_cvtsi32_si128(split.shift);
+    d.postShift = _mm_cvtsi32_si128(split.postShift);
+    d.multiplier = split.kind == DIVIDE_NARROW
+                       ? _mm256_set1_epi16(static_cast<int16_t>(split.multiplier))
+                       : _mm256_set1_epi32(static_cast<int32_t>(split.multiplier));
+    return d;
+}
+
+PP_TARGET_AVX2 inline __m256i DivideWide256(__m256i x, const Divide256 &d)
+{
+    __m256i even = _mm256_srl_epi64(_mm256_mul_epu32(x, d.multiplier), d.postShift);
+    __m256i odd =
+        _mm256_srl_epi64(_mm256_mul_epu32(_mm256_srli_epi64(x, 32), d.multiplier), d.postShift);
+    return _mm256_blend_epi32(even, _mm256_slli_epi64(odd, 32), 0xAA);
+}
+
+// Like Quotients128 within each 16-byte lane.
+PP_TARGET_AVX2 inline __m256i Quotients256(__m256i a, __m256i b, const Divide256 &d)
+{
+    if (d.kind == DIVIDE_WIDE)
+        return _mm256_packus_epi32(DivideWide256(a, d), DivideWide256(b, d));
+    __m256i words = _mm256_packus_epi32(_mm256_srl_epi32(a, d.shift), _mm256_srl_epi32(b, d.shift));
+    if (d.kind == DIVIDE_NARROW)
+        words = _mm256_srl_epi16(_mm256_mulhi_epu16(words, d.multiplier), d.postShift);
+    return words;
+}
+
+PP_TARGET_AVX2 inline __m256i LowIndexDown32(__m256i v)
+{
+    const __m256i low = _mm256_cmpeq_epi8(_mm256_min_epu8(v, _mm256_set1_epi8(13)), v);
+    return _mm256_andnot_si256(_mm256_and_si256(low, _mm256_set1_epi8(1)), v);
+}
+
+PP_TARGET_AVX2 inline __m256i Widen16(const uint8_t *p)
+{
+    return _mm256_cvtepu8_epi16(Load16(p));
+}
+
+// 16 columns of one output row as 16-bit means, in order: interleaving
+// within each 16-byte lane and packing within it again cancel out.
+PP_TARGET_AVX2 inline __m256i ColumnMeans256(const ColumnPairs &pairs, const __m256i *weights,
+                                             int32_t c, const Divide256 &d)
+{
+    __m256i low = _mm256_setzero_si256(), high = _mm256_setzero_si256();
+    for (int32_t p = 0; p < pairs.count; ++p) {
+        __m256i a = Widen16(pairs.a[p] + c);
+        __m256i b = Widen16(pairs.b[p] + c);
+        low = _mm256_add_epi32(low, _mm256_madd_epi16(_mm256_unpacklo_epi16(a, b), weights[p]));
+        high = _mm256_add_epi32(high, _mm256_madd_epi16(_mm256_unpackhi_epi16(a, b), weights[p]));
+    }
+    return Quotients256(low, high, d);
+}
+
+PP_TARGET_AVX2 void ColumnOutput256(uint8_t *out, int32_t stride, const ColumnTaps &taps,
+                                    const Divide256 &d, ByteMeanDivider divider)
+{
+    const ColumnPairs pairs = PairUp(taps);
+    __m256i weights[kMaxColumnTaps / 2];
+    for (int32_t p = 0; p < pairs.count; ++p)
+        weights[p] = _mm256_set1_epi32(pairs.weights[p]);
+    int32_t c = 0;
+    for (; c + 32 <= stride; c += 32) {
+        __m256i bytes = _mm256_packus_epi16(ColumnMeans256(pairs, weights, c, d),
+                                            ColumnMeans256(pairs, weights, c + 16, d));
+        bytes = _mm256_permute4x64_epi64(bytes, 0xD8);
+        _mm256_storeu_si256(reinterpret_cast<__m256i *>(out + c), LowIndexDown32(bytes));
+    }
+    for (; c + 16 <= stride; c += 16) {
+        __m256i words = ColumnMeans256(pairs, weights, c, d);
+        __m128i bytes =
+            _mm_packus_epi16(_mm256_castsi256_si128(words), _mm256_extracti128_si256(words, 1));
+        Store16(out + c, LowIndexDown8(bytes));
+    }
+    ColumnTail(out, c, stride, taps, divider);
+}
+
+PP_TARGET_AVX2 void ShrinkColumns256(uint8_t *pixels, int32_t oldHeight, int32_t newHeight,
+                                     int32_t stride, uint32_t ha, uint32_t hn)
+{
+    const Divide256 d = Load256(MakeSplitDivisor(ha));
+    const ByteMeanDivider divider = MakeByteMeanDivider(ha);
+    WalkColumns(pixels, oldHeight, newHeight, stride, ha, hn,
+                [&](uint8_t *out, const ColumnTaps &taps) {
+                    ColumnOutput256(out, stride, taps, d, divider);
+                });
+}
+
+// Half 0 (groups 0 and 2) or half 1 (groups 1 and 3) of a block.
+PP_TARGET_AVX2 inline __m256i RowHalf256(const RowBlock &block, const uint8_t *source,
+                                         int32_t origin, int32_t half, int32_t pairs)
+{
+    const __m256i window = _mm256_inserti128_si256(
+        _mm256_castsi128_si256(Load16(source + (block.base[half] - origin))),
+        Load16(source + (block.base[half + 2] - origin)), 1);
+    const __m256i *mask = reinterpret_cast<const __m256i *>(block.mask[half]);
+    const __m256i *weight = reinterpret_cast<const __m256i *>(block.weight[half]);
+    __m256i sums = _mm256_madd_epi16(_mm256_shuffle_epi8(window, _mm256_loadu_si256(mask)),
+                                     _mm256_loadu_si256(weight));
+    if (pairs > 1)
+        sums = _mm256_add_epi32(
+            sums, _mm256_madd_epi16(_mm256_shuffle_epi8(window, _mm256_loadu_si256(mask + 1)),
+                                    _mm256_loadu_si256(weight + 1)));
+    return sums;
+}
+
+PP_TARGET_AVX2 inline __m128i RowMeans256(const RowBlock &block, const uint8_t *source,
+                                          int32_t origin, int32_t pairs, const Divide256 &d)
+{
+    __m256i words = Quotients256(RowHalf256(block, source, origin, 0, pairs),
+                                 RowHalf256(block, source, origin, 1, pairs), d);
+    return _mm_packus_epi16(_mm256_castsi256_si128(words), _mm256_extracti128_si256(words, 1));
+}
+
+PP_TARGET_AVX2 void ShrinkRows256(uint8_t *pixels, int32_t oldWidth, int32_t oldHeight,
+                                  int32_t newWidth, int32_t oldStride, int32_t newStride,
+                                  const RowTable &table, const SplitDivisor &split)
+{
+    const Divide256 d = Load256(split);
+    for (int32_t r = 0; r < oldHeight; ++r) {
+        const uint8_t *source = pixels + static_cast<ptrdiff_t>(r) * oldStride;
+        uint8_t *out = pixels + static_cast<ptrdiff_t>(r) * newStride;
+        const int32_t limit = r + 1 < oldHeight ? 2 * oldStride : oldWidth;
+        for (int32_t q = 0; q < table.blocks; ++q) {
+            const RowBlock &block = table.block[q];
+            __m128i means;
+            if (block.end <= limit) {
+                means = RowMeans256(block, source, 0, table.pairs, d);
+            } else {
+                uint8_t copy[kRowBounce];
+                FillBounce(copy, block, source, oldWidth);
+                means = RowMeans256(block, copy, block.base[0], table.pairs, d);
+            }
+            if ((q + 1) * kRowBlockOutputs <= newWidth) {
+                Store16(out + q * kRowBlockOutputs, means);
+            } else {
+                alignas(16) uint8_t bytes[16];
+                Store16(bytes, means);
+                StoreRowBlock(out, q, newWidth, bytes);
+            }
+        }
+    }
+}
+
+#endif
+
+} // namespace
+
+bool ShrinkRowsWide(uint8_t *pixels, int32_t oldWidth, int32_t oldHeight, int32_t newWidth,
+                    int32_t oldStride, int32_t newStride, uint32_t wa, uint32_t wn, int32_t level)
+{
+    if (level < VECTOR_SSSE3 || newWidth <= 0 || oldWidth < kRowWindow || wa > kMaxWeight)
+        return false;
+    RowTable table;
+    if (!BuildRowTable(oldWidth, newWidth, wa, wn, table))
+        return false;
+    const SplitDivisor split = MakeSplitDivisor(wa);
+#if PP_HAVE_AVX2
+    if (level >= VECTOR_AVX2) {
+        ShrinkRows256(pixels, oldWidth, oldHeight, newWidth, oldStride, newStride, table, split);
+        return true;
+    }
+#endif
+    ShrinkRows128(pixels, oldWidth, oldHeight, newWidth, oldStride, newStride, table, split);
+    return true;
+}
+
+bool ShrinkColumnsWide(uint8_t *pixels, int32_t oldHeight, int32_t newHeight, int32_t newStride,
+                       uint32_t ha, uint32_t hn, int32_t level)
+{
+    if (level < VECTOR_SSSE3 || newHeight <= 0 || hn == 0 || ha > kMaxWeight ||
+        ha / hn + 2 > static_cast<uint32_t>(kMaxColumnTaps))
+        return false;
+#if PP_HAVE_AVX2
+    if (level >= VECTOR_AVX2) {
+        ShrinkColumns256(pixels, oldHeight, newHeight, newStride, ha, hn);
+        return true;
+    }
+#endif
+    ShrinkColumns128(pixels, oldHeight, newHeight, newStride, ha, hn);
+    return true;
+}
+
+#else
+
+bool ShrinkRowsWide(uint8_t *, int32_t, int32_t, int32_t, int32_t, int32_t, uint32_t, uint32_t,
+                    int32_t)
+{
+    return false;
+}
+
+bool ShrinkColumnsWide(uint8_t *, int32_t, int32_t, int32_t, uint32_t, uint32_t, int32_t)
+{
+    return false;
+}
+
+#endif
