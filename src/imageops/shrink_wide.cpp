@@ -76,6 +76,57 @@ SplitDivisor MakeSplitDivisor(uint32_t d)
     return split;
 }
 
+// Where the weights are small the pixels are multiplied as bytes, two to an
+// instruction, with 16-bit sums. Larger weights are split at a power of two
+// 2^b that divides the old size: w = 2^b x high + low, and since
+// floor((2^b x H + L) / 2^b) = H + floor(L / 2^b), the sums H of the high
+// parts and L of the low parts give floor(sum / 2^b) in 16 bits; what is
+// left of the divisor is a shift and a multiply-high by its odd part.
+struct ByteSplit {
+    int32_t bits;  // b
+    int32_t shift; // the rest of the divisor's power of two
+    int32_t kind;  // DIVIDE_SHIFT or DIVIDE_NARROW
+    uint32_t multiplier;
+    int32_t postShift;
+};
+
+// Pairs of pixels are multiplied by pairs of signed byte weights into
+// signed 16-bit sums, so every high part stays at most 64 and every low part
+// below 64; the sums of all pairs are taken as unsigned 16-bit numbers.
+bool MakeByteSplit(uint32_t divisor, uint32_t maxWeight, uint32_t maxTaps, ByteSplit &split)
+{
+    int32_t twos = 0;
+    uint32_t odd = divisor;
+    while (odd != 0 && (odd & 1) == 0) {
+        odd >>= 1;
+        ++twos;
+    }
+    split = ByteSplit{0, 0, DIVIDE_SHIFT, 0, 0};
+    if (odd != 1) {
+        uint32_t shift = 0;
+        if (!FindNarrowDivisor(odd, split.multiplier, shift))
+            return false;
+        split.kind = DIVIDE_NARROW;
+        split.postShift = static_cast<int32_t>(shift) - 16;
+    }
+    for (int32_t b = 0; b <= twos && b <= 6; ++b) {
+        if ((maxWeight >> b) <= 64 && 255 * (divisor >> b) <= 65535 &&
+            255 * ((1u << b) - 1) * maxTaps <= 65535) {
+            split.bits = b;
+            split.shift = twos - b;
+            return true;
+        }
+    }
+    return false;
+}
+
+// The byte weights of one pair, as a 16-bit pattern: first pixel's weight
+// in the low byte.
+int16_t BytePair(uint32_t first, uint32_t second)
+{
+    return static_cast<int16_t>(first | (second << 8));
+}
+
 // ---------------------------------------------------------------- columns
 
 // One output row: the source rows it covers and their weights. A row never
@@ -160,6 +211,31 @@ ColumnPairs PairUp(const ColumnTaps &taps)
     return pairs;
 }
 
+struct ColumnBytePairs {
+    int32_t count;
+    const uint8_t *a[kMaxColumnTaps / 2];
+    const uint8_t *b[kMaxColumnTaps / 2];
+    int16_t high[kMaxColumnTaps / 2];
+    int16_t low[kMaxColumnTaps / 2];
+};
+
+ColumnBytePairs PairBytes(const ColumnTaps &taps, int32_t bits)
+{
+    const uint32_t lowMask = (1u << bits) - 1;
+    ColumnBytePairs pairs;
+    pairs.count = (taps.count + 1) / 2;
+    for (int32_t p = 0; p < pairs.count; ++p) {
+        const bool whole = 2 * p + 1 < taps.count;
+        pairs.a[p] = taps.rows[2 * p];
+        pairs.b[p] = whole ? taps.rows[2 * p + 1] : taps.rows[2 * p];
+        const uint32_t first = taps.weights[2 * p];
+        const uint32_t second = whole ? taps.weights[2 * p + 1] : 0;
+        pairs.high[p] = BytePair(first >> bits, second >> bits);
+        pairs.low[p] = BytePair(first & lowMask, second & lowMask);
+    }
+    return pairs;
+}
+
 // ---------------------------------------------------------------- rows
 
 // Outputs of a row in blocks of 16, four groups of four. Group g reads the
@@ -219,22 +295,12 @@ bool PlaceRowOutput(RowTable &table, int32_t output, const RowOutput &o)
     return true;
 }
 
-// Walks one row's weights as the plain row pass does. False when the row
-// is too long for the table or an output reaches too far.
-bool BuildRowTable(int32_t oldWidth, int32_t newWidth, uint32_t wa, uint32_t wn, RowTable &table)
+// Walks one row's weights as the plain row pass does, handing every output
+// with its source pixels to place(); false when an output covers more than
+// kMaxRowTaps pixels or place() refuses it.
+template <typename Place>
+bool WalkRow(int32_t oldWidth, int32_t newWidth, uint32_t wa, uint32_t wn, Place place)
 {
-    const int32_t blocks = (newWidth + kRowBlockOutputs - 1) / kRowBlockOutputs;
-    if (blocks > kMaxRowBlocks)
-        return false;
-    table.blocks = blocks;
-    table.pairs = 1;
-    for (int32_t q = 0; q < blocks; ++q) {
-        RowBlock &block = table.block[q];
-        std::memset(block.mask, 0x80, sizeof block.mask);
-        std::memset(block.weight, 0, sizeof block.weight);
-        for (int32_t &base : block.base)
-            base = -1;
-    }
     RowOutput o{};
     int32_t output = 0;
     uint32_t f = wa;
@@ -254,17 +320,21 @@ bool BuildRowTable(int32_t oldWidth, int32_t newWidth, uint32_t wa, uint32_t wn,
             f -= wn;
             continue;
         }
-        if (!add(i, f) || !PlaceRowOutput(table, output++, o))
+        if (!add(i, f) || !place(output++, o))
             return false;
         o.taps = 0;
         add(i, wn - f);
         f += wa - wn;
     }
-    if (output != newWidth - 1 || !PlaceRowOutput(table, output, o))
-        return false;
-    // Groups past the last output read where group 0 does.
-    for (int32_t q = 0; q < blocks; ++q) {
-        RowBlock &block = table.block[q];
+    return output == newWidth - 1 && place(output, o);
+}
+
+// Groups without outputs read where the block's first group does; the end
+// is one past the last byte the block reads.
+template <typename Block> bool FinishBlocks(Block *blocks, int32_t count)
+{
+    for (int32_t q = 0; q < count; ++q) {
+        Block &block = blocks[q];
         int32_t end = 0;
         for (int32_t &base : block.base) {
             if (base < 0)
@@ -278,13 +348,98 @@ bool BuildRowTable(int32_t oldWidth, int32_t newWidth, uint32_t wa, uint32_t wn,
     return true;
 }
 
+// False when the row is too long for the table or an output reaches too
+// far.
+bool BuildRowTable(int32_t oldWidth, int32_t newWidth, uint32_t wa, uint32_t wn, RowTable &table)
+{
+    const int32_t blocks = (newWidth + kRowBlockOutputs - 1) / kRowBlockOutputs;
+    if (blocks > kMaxRowBlocks)
+        return false;
+    table.blocks = blocks;
+    table.pairs = 1;
+    for (int32_t q = 0; q < blocks; ++q) {
+        RowBlock &block = table.block[q];
+        std::memset(block.mask, 0x80, sizeof block.mask);
+        std::memset(block.weight, 0, sizeof block.weight);
+        for (int32_t &base : block.base)
+            base = -1;
+    }
+    return WalkRow(oldWidth, newWidth, wa, wn,
+                   [&table](int32_t output, const RowOutput &o) {
+                       return PlaceRowOutput(table, output, o);
+                   }) &&
+           FinishBlocks(table.block, blocks);
+}
+
+// The same with byte weights: a block is two groups of eight outputs, one
+// per 16-byte half, each output's pixels picked as a pair of bytes.
+struct ByteRowBlock {
+    int32_t base[2];
+    int32_t end;
+    uint8_t mask[2][32]; // [pair]
+    int8_t high[2][32];
+    int8_t low[2][32];
+};
+
+struct ByteRowTable {
+    int32_t blocks;
+    int32_t pairs;
+    ByteRowBlock block[kMaxRowBlocks];
+};
+
+bool PlaceByteRowOutput(ByteRowTable &table, int32_t output, const RowOutput &o, int32_t bits)
+{
+    ByteRowBlock &block = table.block[output / kRowBlockOutputs];
+    const int32_t within = output % kRowBlockOutputs;
+    const int32_t group = within / 8;
+    const int32_t lane = within % 8;
+    if (o.taps == 0)
+        return false;
+    if (lane == 0)
+        block.base[group] = o.index[0];
+    const uint32_t lowMask = (1u << bits) - 1;
+    for (int32_t t = 0; t < o.taps; ++t) {
+        const int32_t at = o.index[t] - block.base[group];
+        if (at < 0 || at >= kRowWindow)
+            return false;
+        const int32_t byte = 16 * group + 2 * lane + t % 2;
+        block.mask[t / 2][byte] = static_cast<uint8_t>(at);
+        block.high[t / 2][byte] = static_cast<int8_t>(o.weight[t] >> bits);
+        block.low[t / 2][byte] = static_cast<int8_t>(o.weight[t] & lowMask);
+    }
+    if (o.taps > 2)
+        table.pairs = 2;
+    return true;
+}
+
+bool BuildByteRowTable(int32_t oldWidth, int32_t newWidth, uint32_t wa, uint32_t wn, int32_t bits,
+                       ByteRowTable &table)
+{
+    const int32_t blocks = (newWidth + kRowBlockOutputs - 1) / kRowBlockOutputs;
+    if (blocks > kMaxRowBlocks)
+        return false;
+    table.blocks = blocks;
+    table.pairs = 1;
+    for (int32_t q = 0; q < blocks; ++q) {
+        ByteRowBlock &block = table.block[q];
+        std::memset(block.mask, 0x80, sizeof block.mask);
+        std::memset(block.high, 0, sizeof block.high);
+        std::memset(block.low, 0, sizeof block.low);
+        block.base[0] = block.base[1] = -1;
+    }
+    return WalkRow(oldWidth, newWidth, wa, wn,
+                   [&table, bits](int32_t output, const RowOutput &o) {
+                       return PlaceByteRowOutput(table, output, o, bits);
+                   }) &&
+           FinishBlocks(table.block, blocks);
+}
+
 // A block whose windows would reach past what may be read takes its source
 // bytes from a copy, zero beyond the row.
-void FillBounce(uint8_t copy[kRowBounce], const RowBlock &block, const uint8_t *source,
+void FillBounce(uint8_t copy[kRowBounce], int32_t first, int32_t end, const uint8_t *source,
                 int32_t oldWidth)
 {
-    const int32_t first = block.base[0];
-    const int32_t available = std::min(block.end, oldWidth) - first;
+    const int32_t available = std::min(end, oldWidth) - first;
     std::memset(copy, 0, kRowBounce);
     std::memcpy(copy, source + first, static_cast<size_t>(available));
 }
@@ -405,11 +560,117 @@ PP_TARGET_SSSE3 inline __m128i RowMeans128(const RowBlock &block, const uint8_t 
     return _mm_packus_epi16(low, high);
 }
 
+// ---- byte weights, 16 bytes
+
+struct Bytes128 {
+    int32_t bits;
+    int32_t kind;
+    __m128i bitCount;
+    __m128i shift;
+    __m128i multiplier;
+    __m128i postShift;
+};
+
+PP_TARGET_SSSE3 inline Bytes128 Load128(const ByteSplit &split)
+{
+    Bytes128 d;
+    d.bits = split.bits;
+    d.kind = split.kind;
+    d.bitCount = _mm_cvtsi32_si128(split.bits);
+    d.shift = _mm_cvtsi32_si128(split.shift);
+    d.multiplier = _mm_set1_epi16(static_cast<int16_t>(split.multiplier));
+    d.postShift = _mm_cvtsi32_si128(split.postShift);
+    return d;
+}
+
+// Sums of the high and of the low weight parts to 16-bit quotients.
+PP_TARGET_SSSE3 inline __m128i ByteQuotients128(__m128i high, __m128i low, const Bytes128 &d)
+{
+    __m128i t = d.bits > 0 ? _mm_add_epi16(high, _mm_srl_epi16(low, d.bitCount)) : high;
+    t = _mm_srl_epi16(t, d.shift);
+    if (d.kind == DIVIDE_NARROW)
+        t = _mm_srl_epi16(_mm_mulhi_epu16(t, d.multiplier), d.postShift);
+    return t;
+}
+
+PP_TARGET_SSSE3 inline __m128i ColumnByteMeans128(const ColumnBytePairs &pairs, const __m128i *high,
+                                                  const __m128i *low, int32_t c, const Bytes128 &d)
+{
+    __m128i h0 = _mm_setzero_si128(), h1 = h0, l0 = h0, l1 = h0;
+    for (int32_t p = 0; p < pairs.count; ++p) {
+        __m128i a = Load16(pairs.a[p] + c);
+        __m128i b = Load16(pairs.b[p] + c);
+        __m128i x0 = _mm_unpacklo_epi8(a, b), x1 = _mm_unpackhi_epi8(a, b);
+        h0 = _mm_add_epi16(h0, _mm_maddubs_epi16(x0, high[p]));
+        h1 = _mm_add_epi16(h1, _mm_maddubs_epi16(x1, high[p]));
+        if (d.bits > 0) {
+            l0 = _mm_add_epi16(l0, _mm_maddubs_epi16(x0, low[p]));
+            l1 = _mm_add_epi16(l1, _mm_maddubs_epi16(x1, low[p]));
+        }
+    }
+    return _mm_packus_epi16(ByteQuotients128(h0, l0, d), ByteQuotients128(h1, l1, d));
+}
+
+PP_TARGET_SSSE3 void ColumnByteOutput128(uint8_t *out, int32_t stride, const ColumnTaps &taps,
+                                         const Bytes128 &d, ByteMeanDivider divider)
+{
+    const ColumnBytePairs pairs = PairBytes(taps, d.bits);
+    __m128i high[kMaxColumnTaps / 2], low[kMaxColumnTaps / 2];
+    for (int32_t p = 0; p < pairs.count; ++p) {
+        high[p] = _mm_set1_epi16(pairs.high[p]);
+        low[p] = _mm_set1_epi16(pairs.low[p]);
+    }
+    int32_t c = 0;
+    for (; c + 16 <= stride; c += 16)
+        Store16(out + c, LowIndexDown8(ColumnByteMeans128(pairs, high, low, c, d)));
+    ColumnTail(out, c, stride, taps, divider);
+}
+
+PP_TARGET_SSSE3 void ShrinkColumnBytes128(uint8_t *pixels, int32_t oldHeight, int32_t newHeight,
+                                          int32_t stride, uint32_t ha, uint32_t hn,
+                                          const ByteSplit &split)
+{
+    const Bytes128 d = Load128(split);
+    const ByteMeanDivider divider = MakeByteMeanDivider(ha);
+    WalkColumns(pixels, oldHeight, newHeight, stride, ha, hn,
+                [&](uint8_t *out, const ColumnTaps &taps) {
+                    ColumnByteOutput128(out, stride, taps, d, divider);
+                });
+}
+
+PP_TARGET_SSSE3 inline __m128i RowByteGroup128(const ByteRowBlock &block, const uint8_t *source,
+                                               int32_t origin, int32_t group, int32_t pairs,
+                                               const Bytes128 &d)
+{
+    const __m128i window = Load16(source + (block.base[group] - origin));
+    __m128i high = _mm_setzero_si128(), low = high;
+    for (int32_t p = 0; p < pairs; ++p) {
+        const int32_t at = 16 * group;
+        __m128i x = _mm_shuffle_epi8(window, Load16(&block.mask[p][at]));
+        high = _mm_add_epi16(
+            high,
+            _mm_maddubs_epi16(x, Load16(reinterpret_cast<const uint8_t *>(&block.high[p][at]))));
+        if (d.bits > 0)
+            low = _mm_add_epi16(
+                low,
+                _mm_maddubs_epi16(x, Load16(reinterpret_cast<const uint8_t *>(&block.low[p][at]))));
+    }
+    return ByteQuotients128(high, low, d);
+}
+
+PP_TARGET_SSSE3 inline __m128i RowMeans128(const ByteRowBlock &block, const uint8_t *source,
+                                           int32_t origin, int32_t pairs, const Bytes128 &d)
+{
+    return _mm_packus_epi16(RowByteGroup128(block, source, origin, 0, pairs, d),
+                            RowByteGroup128(block, source, origin, 1, pairs, d));
+}
+
+template <typename Table, typename Split>
 PP_TARGET_SSSE3 void ShrinkRows128(uint8_t *pixels, int32_t oldWidth, int32_t oldHeight,
                                    int32_t newWidth, int32_t oldStride, int32_t newStride,
-                                   const RowTable &table, const SplitDivisor &split)
+                                   const Table &table, const Split &split)
 {
-    const Divide128 d = Load128(split);
+    const auto d = Load128(split);
     for (int32_t r = 0; r < oldHeight; ++r) {
         const uint8_t *source = pixels + static_cast<ptrdiff_t>(r) * oldStride;
         uint8_t *out = pixels + static_cast<ptrdiff_t>(r) * newStride;
@@ -417,13 +678,13 @@ PP_TARGET_SSSE3 void ShrinkRows128(uint8_t *pixels, int32_t oldWidth, int32_t ol
         // within itself.
         const int32_t limit = r + 1 < oldHeight ? 2 * oldStride : oldWidth;
         for (int32_t q = 0; q < table.blocks; ++q) {
-            const RowBlock &block = table.block[q];
+            const auto &block = table.block[q];
             __m128i means;
             if (block.end <= limit) {
                 means = RowMeans128(block, source, 0, table.pairs, d);
             } else {
                 uint8_t copy[kRowBounce];
-                FillBounce(copy, block, source, oldWidth);
+                FillBounce(copy, block.base[0], block.end, source, oldWidth);
                 means = RowMeans128(block, copy, block.base[0], table.pairs, d);
             }
             if ((q + 1) * kRowBlockOutputs <= newWidth) {
@@ -565,23 +826,126 @@ PP_TARGET_AVX2 inline __m128i RowMeans256(const RowBlock &block, const uint8_t *
     return _mm_packus_epi16(_mm256_castsi256_si128(words), _mm256_extracti128_si256(words, 1));
 }
 
+// ---- byte weights, 32 bytes
+
+struct Bytes256 {
+    int32_t bits;
+    int32_t kind;
+    __m128i bitCount;
+    __m128i shift;
+    __m256i multiplier;
+    __m128i postShift;
+};
+
+PP_TARGET_AVX2 inline Bytes256 Load256(const ByteSplit &split)
+{
+    Bytes256 d;
+    d.bits = split.bits;
+    d.kind = split.kind;
+    d.bitCount = _mm_cvtsi32_si128(split.bits);
+    d.shift = _mm_cvtsi32_si128(split.shift);
+    d.multiplier = _mm256_set1_epi16(static_cast<int16_t>(split.multiplier));
+    d.postShift = _mm_cvtsi32_si128(split.postShift);
+    return d;
+}
+
+PP_TARGET_AVX2 inline __m256i ByteQuotients256(__m256i high, __m256i low, const Bytes256 &d)
+{
+    __m256i t = d.bits > 0 ? _mm256_add_epi16(high, _mm256_srl_epi16(low, d.bitCount)) : high;
+    t = _mm256_srl_epi16(t, d.shift);
+    if (d.kind == DIVIDE_NARROW)
+        t = _mm256_srl_epi16(_mm256_mulhi_epu16(t, d.multiplier), d.postShift);
+    return t;
+}
+
+// 32 columns: interleaving within each 16-byte lane and packing within it
+// again leave the columns in order.
+PP_TARGET_AVX2 inline __m256i ColumnByteMeans256(const ColumnBytePairs &pairs, const __m256i *high,
+                                                 const __m256i *low, int32_t c, const Bytes256 &d)
+{
+    __m256i h0 = _mm256_setzero_si256(), h1 = h0, l0 = h0, l1 = h0;
+    for (int32_t p = 0; p < pairs.count; ++p) {
+        __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(pairs.a[p] + c));
+        __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(pairs.b[p] + c));
+        __m256i x0 = _mm256_unpacklo_epi8(a, b), x1 = _mm256_unpackhi_epi8(a, b);
+        h0 = _mm256_add_epi16(h0, _mm256_maddubs_epi16(x0, high[p]));
+        h1 = _mm256_add_epi16(h1, _mm256_maddubs_epi16(x1, high[p]));
+        if (d.bits > 0) {
+            l0 = _mm256_add_epi16(l0, _mm256_maddubs_epi16(x0, low[p]));
+            l1 = _mm256_add_epi16(l1, _mm256_maddubs_epi16(x1, low[p]));
+        }
+    }
+    return _mm256_packus_epi16(ByteQuotients256(h0, l0, d), ByteQuotients256(h1, l1, d));
+}
+
+PP_TARGET_AVX2 void ColumnByteOutput256(uint8_t *out, int32_t stride, const ColumnTaps &taps,
+                                        const Bytes256 &d, ByteMeanDivider divider)
+{
+    const ColumnBytePairs pairs = PairBytes(taps, d.bits);
+    __m256i high[kMaxColumnTaps / 2], low[kMaxColumnTaps / 2];
+    for (int32_t p = 0; p < pairs.count; ++p) {
+        high[p] = _mm256_set1_epi16(pairs.high[p]);
+        low[p] = _mm256_set1_epi16(pairs.low[p]);
+    }
+    int32_t c = 0;
+    for (; c + 32 <= stride; c += 32)
+        _mm256_storeu_si256(reinterpret_cast<__m256i *>(out + c),
+                            LowIndexDown32(ColumnByteMeans256(pairs, high, low, c, d)));
+    ColumnTail(out, c, stride, taps, divider);
+}
+
+PP_TARGET_AVX2 void ShrinkColumnBytes256(uint8_t *pixels, int32_t oldHeight, int32_t newHeight,
+                                         int32_t stride, uint32_t ha, uint32_t hn,
+                                         const ByteSplit &split)
+{
+    const Bytes256 d = Load256(split);
+    const ByteMeanDivider divider = MakeByteMeanDivider(ha);
+    WalkColumns(pixels, oldHeight, newHeight, stride, ha, hn,
+                [&](uint8_t *out, const ColumnTaps &taps) {
+                    ColumnByteOutput256(out, stride, taps, d, divider);
+                });
+}
+
+PP_TARGET_AVX2 inline __m128i RowMeans256(const ByteRowBlock &block, const uint8_t *source,
+                                          int32_t origin, int32_t pairs, const Bytes256 &d)
+{
+    const __m256i window =
+        _mm256_inserti128_si256(_mm256_castsi128_si256(Load16(source + (block.base[0] - origin))),
+                                Load16(source + (block.base[1] - origin)), 1);
+    __m256i high = _mm256_setzero_si256(), low = high;
+    for (int32_t p = 0; p < pairs; ++p) {
+        __m256i x = _mm256_shuffle_epi8(
+            window, _mm256_loadu_si256(reinterpret_cast<const __m256i *>(block.mask[p])));
+        high = _mm256_add_epi16(
+            high, _mm256_maddubs_epi16(
+                      x, _mm256_loadu_si256(reinterpret_cast<const __m256i *>(block.high[p]))));
+        if (d.bits > 0)
+            low = _mm256_add_epi16(
+                low, _mm256_maddubs_epi16(
+                         x, _mm256_loadu_si256(reinterpret_cast<const __m256i *>(block.low[p]))));
+    }
+    __m256i words = ByteQuotients256(high, low, d);
+    return _mm_packus_epi16(_mm256_castsi256_si128(words), _mm256_extracti128_si256(words, 1));
+}
+
+template <typename Table, typename Split>
 PP_TARGET_AVX2 void ShrinkRows256(uint8_t *pixels, int32_t oldWidth, int32_t oldHeight,
                                   int32_t newWidth, int32_t oldStride, int32_t newStride,
-                                  const RowTable &table, const SplitDivisor &split)
+                                  const Table &table, const Split &split)
 {
-    const Divide256 d = Load256(split);
+    const auto d = Load256(split);
     for (int32_t r = 0; r < oldHeight; ++r) {
         const uint8_t *source = pixels + static_cast<ptrdiff_t>(r) * oldStride;
         uint8_t *out = pixels + static_cast<ptrdiff_t>(r) * newStride;
         const int32_t limit = r + 1 < oldHeight ? 2 * oldStride : oldWidth;
         for (int32_t q = 0; q < table.blocks; ++q) {
-            const RowBlock &block = table.block[q];
+            const auto &block = table.block[q];
             __m128i means;
             if (block.end <= limit) {
                 means = RowMeans256(block, source, 0, table.pairs, d);
             } else {
                 uint8_t copy[kRowBounce];
-                FillBounce(copy, block, source, oldWidth);
+                FillBounce(copy, block.base[0], block.end, source, oldWidth);
                 means = RowMeans256(block, copy, block.base[0], table.pairs, d);
             }
             if ((q + 1) * kRowBlockOutputs <= newWidth) {
@@ -597,6 +961,50 @@ PP_TARGET_AVX2 void ShrinkRows256(uint8_t *pixels, int32_t oldWidth, int32_t old
 
 #endif
 
+// The two tables are large; each lives only while its own pass runs.
+template <typename Table, typename Split>
+void RunRows(uint8_t *pixels, int32_t oldWidth, int32_t oldHeight, int32_t newWidth,
+             int32_t oldStride, int32_t newStride, const Table &table, const Split &split,
+             int32_t level)
+{
+#if PP_HAVE_AVX2
+    if (level >= VECTOR_AVX2) {
+        ShrinkRows256(pixels, oldWidth, oldHeight, newWidth, oldStride, newStride, table, split);
+        return;
+    }
+#endif
+    (void)level;
+    ShrinkRows128(pixels, oldWidth, oldHeight, newWidth, oldStride, newStride, table, split);
+}
+
+__attribute__((noinline)) bool ShrinkRowBytes(uint8_t *pixels, int32_t oldWidth, int32_t oldHeight,
+                                              int32_t newWidth, int32_t oldStride,
+                                              int32_t newStride, uint32_t wa, uint32_t wn,
+                                              int32_t level)
+{
+    ByteSplit split;
+    if (!MakeByteSplit(wa, wn, kMaxRowTaps, split))
+        return false;
+    ByteRowTable table;
+    if (!BuildByteRowTable(oldWidth, newWidth, wa, wn, split.bits, table))
+        return false;
+    RunRows(pixels, oldWidth, oldHeight, newWidth, oldStride, newStride, table, split, level);
+    return true;
+}
+
+__attribute__((noinline)) bool ShrinkRowWords(uint8_t *pixels, int32_t oldWidth, int32_t oldHeight,
+                                              int32_t newWidth, int32_t oldStride,
+                                              int32_t newStride, uint32_t wa, uint32_t wn,
+                                              int32_t level)
+{
+    RowTable table;
+    if (!BuildRowTable(oldWidth, newWidth, wa, wn, table))
+        return false;
+    RunRows(pixels, oldWidth, oldHeight, newWidth, oldStride, newStride, table,
+            MakeSplitDivisor(wa), level);
+    return true;
+}
+
 } // namespace
 
 bool ShrinkRowsWide(uint8_t *pixels, int32_t oldWidth, int32_t oldHeight, int32_t newWidth,
@@ -604,18 +1012,10 @@ bool ShrinkRowsWide(uint8_t *pixels, int32_t oldWidth, int32_t oldHeight, int32_
 {
     if (level < VECTOR_SSSE3 || newWidth <= 0 || oldWidth < kRowWindow || wa > kMaxWeight)
         return false;
-    RowTable table;
-    if (!BuildRowTable(oldWidth, newWidth, wa, wn, table))
-        return false;
-    const SplitDivisor split = MakeSplitDivisor(wa);
-#if PP_HAVE_AVX2
-    if (level >= VECTOR_AVX2) {
-        ShrinkRows256(pixels, oldWidth, oldHeight, newWidth, oldStride, newStride, table, split);
-        return true;
-    }
-#endif
-    ShrinkRows128(pixels, oldWidth, oldHeight, newWidth, oldStride, newStride, table, split);
-    return true;
+    return ShrinkRowBytes(pixels, oldWidth, oldHeight, newWidth, oldStride, newStride, wa, wn,
+                          level) ||
+           ShrinkRowWords(pixels, oldWidth, oldHeight, newWidth, oldStride, newStride, wa, wn,
+                          level);
 }
 
 bool ShrinkColumnsWide(uint8_t *pixels, int32_t oldHeight, int32_t newHeight, int32_t newStride,
@@ -624,13 +1024,21 @@ bool ShrinkColumnsWide(uint8_t *pixels, int32_t oldHeight, int32_t newHeight, in
     if (level < VECTOR_SSSE3 || newHeight <= 0 || hn == 0 || ha > kMaxWeight ||
         ha / hn + 2 > static_cast<uint32_t>(kMaxColumnTaps))
         return false;
+    ByteSplit split;
+    const bool bytes = MakeByteSplit(ha, hn, ha / hn + 2, split);
 #if PP_HAVE_AVX2
     if (level >= VECTOR_AVX2) {
-        ShrinkColumns256(pixels, oldHeight, newHeight, newStride, ha, hn);
+        if (bytes)
+            ShrinkColumnBytes256(pixels, oldHeight, newHeight, newStride, ha, hn, split);
+        else
+            ShrinkColumns256(pixels, oldHeight, newHeight, newStride, ha, hn);
         return true;
     }
 #endif
-    ShrinkColumns128(pixels, oldHeight, newHeight, newStride, ha, hn);
+    if (bytes)
+        ShrinkColumnBytes128(pixels, oldHeight, newHeight, newStride, ha, hn, split);
+    else
+        ShrinkColumns128(pixels, oldHeight, newHeight, newStride, ha, hn);
     return true;
 }
 
