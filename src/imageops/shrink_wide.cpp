@@ -584,48 +584,75 @@ PP_TARGET_SSSE3 inline Bytes128 Load128(const ByteSplit &split)
 }
 
 // Sums of the high and of the low weight parts to 16-bit quotients.
+template <bool Low, bool Narrow>
 PP_TARGET_SSSE3 inline __m128i ByteQuotients128(__m128i high, __m128i low, const Bytes128 &d)
 {
-    __m128i t = d.bits > 0 ? _mm_add_epi16(high, _mm_srl_epi16(low, d.bitCount)) : high;
+    __m128i t = Low ? _mm_add_epi16(high, _mm_srl_epi16(low, d.bitCount)) : high;
     t = _mm_srl_epi16(t, d.shift);
-    if (d.kind == DIVIDE_NARROW)
+    if (Narrow)
         t = _mm_srl_epi16(_mm_mulhi_epu16(t, d.multiplier), d.postShift);
     return t;
 }
 
+// 16 columns; Pairs is the number of row pairs, or 0 for any number.
+template <int32_t Pairs, bool Low, bool Narrow>
 PP_TARGET_SSSE3 inline __m128i ColumnByteMeans128(const ColumnBytePairs &pairs, const __m128i *high,
                                                   const __m128i *low, int32_t c, const Bytes128 &d)
 {
     __m128i h0 = _mm_setzero_si128(), h1 = h0, l0 = h0, l1 = h0;
-    for (int32_t p = 0; p < pairs.count; ++p) {
+    const int32_t count = Pairs > 0 ? Pairs : pairs.count;
+    for (int32_t p = 0; p < count; ++p) {
         __m128i a = Load16(pairs.a[p] + c);
         __m128i b = Load16(pairs.b[p] + c);
         __m128i x0 = _mm_unpacklo_epi8(a, b), x1 = _mm_unpackhi_epi8(a, b);
         h0 = _mm_add_epi16(h0, _mm_maddubs_epi16(x0, high[p]));
         h1 = _mm_add_epi16(h1, _mm_maddubs_epi16(x1, high[p]));
-        if (d.bits > 0) {
+        if (Low) {
             l0 = _mm_add_epi16(l0, _mm_maddubs_epi16(x0, low[p]));
             l1 = _mm_add_epi16(l1, _mm_maddubs_epi16(x1, low[p]));
         }
     }
-    return _mm_packus_epi16(ByteQuotients128(h0, l0, d), ByteQuotients128(h1, l1, d));
+    return LowIndexDown8(_mm_packus_epi16(ByteQuotients128<Low, Narrow>(h0, l0, d),
+                                          ByteQuotients128<Low, Narrow>(h1, l1, d)));
 }
 
+// The last 16 columns are worked out before any other is written (they may
+// overlap the ones before, and the output row may be a source row) and
+// stored last.
+template <int32_t Pairs, bool Low, bool Narrow>
+PP_TARGET_SSSE3 void ColumnByteRow128(uint8_t *out, int32_t stride, const ColumnBytePairs &pairs,
+                                      const __m128i *high, const __m128i *low, const Bytes128 &d)
+{
+    const int32_t last = stride - 16;
+    const __m128i tail = ColumnByteMeans128<Pairs, Low, Narrow>(pairs, high, low, last, d);
+    for (int32_t c = 0; c < last; c += 16)
+        Store16(out + c, ColumnByteMeans128<Pairs, Low, Narrow>(pairs, high, low, c, d));
+    Store16(out + last, tail);
+}
+
+template <bool Low, bool Narrow>
 PP_TARGET_SSSE3 void ColumnByteOutput128(uint8_t *out, int32_t stride, const ColumnTaps &taps,
                                          const Bytes128 &d, ByteMeanDivider divider)
 {
+    if (stride < 16) {
+        ColumnTail(out, 0, stride, taps, divider);
+        return;
+    }
     const ColumnBytePairs pairs = PairBytes(taps, d.bits);
     __m128i high[kMaxColumnTaps / 2], low[kMaxColumnTaps / 2];
     for (int32_t p = 0; p < pairs.count; ++p) {
         high[p] = _mm_set1_epi16(pairs.high[p]);
         low[p] = _mm_set1_epi16(pairs.low[p]);
     }
-    int32_t c = 0;
-    for (; c + 16 <= stride; c += 16)
-        Store16(out + c, LowIndexDown8(ColumnByteMeans128(pairs, high, low, c, d)));
-    ColumnTail(out, c, stride, taps, divider);
+    if (pairs.count == 1)
+        ColumnByteRow128<1, Low, Narrow>(out, stride, pairs, high, low, d);
+    else if (pairs.count == 2)
+        ColumnByteRow128<2, Low, Narrow>(out, stride, pairs, high, low, d);
+    else
+        ColumnByteRow128<0, Low, Narrow>(out, stride, pairs, high, low, d);
 }
 
+template <bool Low, bool Narrow>
 PP_TARGET_SSSE3 void ShrinkColumnBytes128(uint8_t *pixels, int32_t oldHeight, int32_t newHeight,
                                           int32_t stride, uint32_t ha, uint32_t hn,
                                           const ByteSplit &split)
@@ -634,35 +661,107 @@ PP_TARGET_SSSE3 void ShrinkColumnBytes128(uint8_t *pixels, int32_t oldHeight, in
     const ByteMeanDivider divider = MakeByteMeanDivider(ha);
     WalkColumns(pixels, oldHeight, newHeight, stride, ha, hn,
                 [&](uint8_t *out, const ColumnTaps &taps) {
-                    ColumnByteOutput128(out, stride, taps, d, divider);
+                    ColumnByteOutput128<Low, Narrow>(out, stride, taps, d, divider);
                 });
 }
 
+template <int32_t Pairs, bool Low, bool Narrow>
 PP_TARGET_SSSE3 inline __m128i RowByteGroup128(const ByteRowBlock &block, const uint8_t *source,
-                                               int32_t origin, int32_t group, int32_t pairs,
-                                               const Bytes128 &d)
+                                               int32_t origin, int32_t group, const Bytes128 &d)
 {
     const __m128i window = Load16(source + (block.base[group] - origin));
     __m128i high = _mm_setzero_si128(), low = high;
-    for (int32_t p = 0; p < pairs; ++p) {
+    for (int32_t p = 0; p < Pairs; ++p) {
         const int32_t at = 16 * group;
         __m128i x = _mm_shuffle_epi8(window, Load16(&block.mask[p][at]));
         high = _mm_add_epi16(
             high,
             _mm_maddubs_epi16(x, Load16(reinterpret_cast<const uint8_t *>(&block.high[p][at]))));
-        if (d.bits > 0)
+        if (Low)
             low = _mm_add_epi16(
                 low,
                 _mm_maddubs_epi16(x, Load16(reinterpret_cast<const uint8_t *>(&block.low[p][at]))));
     }
-    return ByteQuotients128(high, low, d);
+    return ByteQuotients128<Low, Narrow>(high, low, d);
 }
 
-PP_TARGET_SSSE3 inline __m128i RowMeans128(const ByteRowBlock &block, const uint8_t *source,
-                                           int32_t origin, int32_t pairs, const Bytes128 &d)
+template <int32_t Pairs, bool Low, bool Narrow>
+PP_TARGET_SSSE3 inline __m128i RowByteMeans128(const ByteRowBlock &block, const uint8_t *source,
+                                               int32_t origin, const Bytes128 &d)
 {
-    return _mm_packus_epi16(RowByteGroup128(block, source, origin, 0, pairs, d),
-                            RowByteGroup128(block, source, origin, 1, pairs, d));
+    return _mm_packus_epi16(RowByteGroup128<Pairs, Low, Narrow>(block, source, origin, 0, d),
+                            RowByteGroup128<Pairs, Low, Narrow>(block, source, origin, 1, d));
+}
+
+// Leading blocks that are whole and read the row directly: all of them
+// but those near the end of a row.
+struct RowSpans {
+    int32_t inner; // for every row but the last
+    int32_t last;
+};
+
+template <typename Table>
+RowSpans DirectSpans(const Table &table, int32_t newWidth, int32_t oldWidth, int32_t oldStride)
+{
+    const int32_t whole = newWidth / kRowBlockOutputs;
+    RowSpans spans{0, 0};
+    while (spans.inner < whole && table.block[spans.inner].end <= 2 * oldStride)
+        ++spans.inner;
+    while (spans.last < whole && table.block[spans.last].end <= oldWidth)
+        ++spans.last;
+    return spans;
+}
+
+// The blocks from first on of one row: windows that would reach past what
+// may be read come from a copy; a last block short of 16 outputs is stored
+// in part.
+template <typename Block, typename Means>
+void RowRest(const Block *blocks, int32_t first, int32_t count, const uint8_t *source, uint8_t *out,
+             int32_t limit, int32_t oldWidth, int32_t newWidth, Means means)
+{
+    for (int32_t q = first; q < count; ++q) {
+        const Block &block = blocks[q];
+        alignas(16) uint8_t bytes[16];
+        if (block.end <= limit) {
+            means(block, source, 0, bytes);
+        } else {
+            uint8_t copy[kRowBounce];
+            FillBounce(copy, block.base[0], block.end, source, oldWidth);
+            means(block, copy, block.base[0], bytes);
+        }
+        StoreRowBlock(out, q, newWidth, bytes);
+    }
+}
+
+template <int32_t Pairs, bool Low, bool Narrow>
+PP_TARGET_SSSE3 void RowBytesMeansTo128(const ByteRowBlock &block, const uint8_t *source,
+                                        int32_t origin, const Bytes128 &d, uint8_t bytes[16])
+{
+    Store16(bytes, RowByteMeans128<Pairs, Low, Narrow>(block, source, origin, d));
+}
+
+template <int32_t Pairs, bool Low, bool Narrow>
+PP_TARGET_SSSE3 void ShrinkRowBytes128(uint8_t *pixels, int32_t oldWidth, int32_t oldHeight,
+                                       int32_t newWidth, int32_t oldStride, int32_t newStride,
+                                       const ByteRowTable &table, const ByteSplit &split)
+{
+    const Bytes128 d = Load128(split);
+    const RowSpans spans = DirectSpans(table, newWidth, oldWidth, oldStride);
+    for (int32_t r = 0; r < oldHeight; ++r) {
+        const uint8_t *source = pixels + static_cast<ptrdiff_t>(r) * oldStride;
+        uint8_t *out = pixels + static_cast<ptrdiff_t>(r) * newStride;
+        const bool inner = r + 1 < oldHeight;
+        const int32_t direct = inner ? spans.inner : spans.last;
+        for (int32_t q = 0; q < direct; ++q)
+            Store16(out + q * kRowBlockOutputs,
+                    RowByteMeans128<Pairs, Low, Narrow>(table.block[q], source, 0, d));
+        RowRest(table.block, direct, table.blocks, source, out, inner ? 2 * oldStride : oldWidth,
+                oldWidth, newWidth,
+                [&d](const ByteRowBlock &block, const uint8_t *from, int32_t origin,
+                     uint8_t bytes[16]) {
+                    RowBytesMeansTo128<Pairs, Low, Narrow>(block, from, origin, d, bytes);
+                });
+    }
 }
 
 template <typename Table, typename Split>
@@ -849,51 +948,75 @@ PP_TARGET_AVX2 inline Bytes256 Load256(const ByteSplit &split)
     return d;
 }
 
+template <bool Low, bool Narrow>
 PP_TARGET_AVX2 inline __m256i ByteQuotients256(__m256i high, __m256i low, const Bytes256 &d)
 {
-    __m256i t = d.bits > 0 ? _mm256_add_epi16(high, _mm256_srl_epi16(low, d.bitCount)) : high;
+    __m256i t = Low ? _mm256_add_epi16(high, _mm256_srl_epi16(low, d.bitCount)) : high;
     t = _mm256_srl_epi16(t, d.shift);
-    if (d.kind == DIVIDE_NARROW)
+    if (Narrow)
         t = _mm256_srl_epi16(_mm256_mulhi_epu16(t, d.multiplier), d.postShift);
     return t;
 }
 
 // 32 columns: interleaving within each 16-byte lane and packing within it
 // again leave the columns in order.
+template <int32_t Pairs, bool Low, bool Narrow>
 PP_TARGET_AVX2 inline __m256i ColumnByteMeans256(const ColumnBytePairs &pairs, const __m256i *high,
                                                  const __m256i *low, int32_t c, const Bytes256 &d)
 {
     __m256i h0 = _mm256_setzero_si256(), h1 = h0, l0 = h0, l1 = h0;
-    for (int32_t p = 0; p < pairs.count; ++p) {
+    const int32_t count = Pairs > 0 ? Pairs : pairs.count;
+    for (int32_t p = 0; p < count; ++p) {
         __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(pairs.a[p] + c));
         __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(pairs.b[p] + c));
         __m256i x0 = _mm256_unpacklo_epi8(a, b), x1 = _mm256_unpackhi_epi8(a, b);
         h0 = _mm256_add_epi16(h0, _mm256_maddubs_epi16(x0, high[p]));
         h1 = _mm256_add_epi16(h1, _mm256_maddubs_epi16(x1, high[p]));
-        if (d.bits > 0) {
+        if (Low) {
             l0 = _mm256_add_epi16(l0, _mm256_maddubs_epi16(x0, low[p]));
             l1 = _mm256_add_epi16(l1, _mm256_maddubs_epi16(x1, low[p]));
         }
     }
-    return _mm256_packus_epi16(ByteQuotients256(h0, l0, d), ByteQuotients256(h1, l1, d));
+    return LowIndexDown32(_mm256_packus_epi16(ByteQuotients256<Low, Narrow>(h0, l0, d),
+                                              ByteQuotients256<Low, Narrow>(h1, l1, d)));
 }
 
+// As ColumnByteRow128, 32 columns at a time.
+template <int32_t Pairs, bool Low, bool Narrow>
+PP_TARGET_AVX2 void ColumnByteRow256(uint8_t *out, int32_t stride, const ColumnBytePairs &pairs,
+                                     const __m256i *high, const __m256i *low, const Bytes256 &d)
+{
+    const int32_t last = stride - 32;
+    const __m256i tail = ColumnByteMeans256<Pairs, Low, Narrow>(pairs, high, low, last, d);
+    for (int32_t c = 0; c < last; c += 32)
+        _mm256_storeu_si256(reinterpret_cast<__m256i *>(out + c),
+                            ColumnByteMeans256<Pairs, Low, Narrow>(pairs, high, low, c, d));
+    _mm256_storeu_si256(reinterpret_cast<__m256i *>(out + last), tail);
+}
+
+template <bool Low, bool Narrow>
 PP_TARGET_AVX2 void ColumnByteOutput256(uint8_t *out, int32_t stride, const ColumnTaps &taps,
                                         const Bytes256 &d, ByteMeanDivider divider)
 {
+    if (stride < 32) {
+        ColumnTail(out, 0, stride, taps, divider);
+        return;
+    }
     const ColumnBytePairs pairs = PairBytes(taps, d.bits);
     __m256i high[kMaxColumnTaps / 2], low[kMaxColumnTaps / 2];
     for (int32_t p = 0; p < pairs.count; ++p) {
         high[p] = _mm256_set1_epi16(pairs.high[p]);
         low[p] = _mm256_set1_epi16(pairs.low[p]);
     }
-    int32_t c = 0;
-    for (; c + 32 <= stride; c += 32)
-        _mm256_storeu_si256(reinterpret_cast<__m256i *>(out + c),
-                            LowIndexDown32(ColumnByteMeans256(pairs, high, low, c, d)));
-    ColumnTail(out, c, stride, taps, divider);
+    if (pairs.count == 1)
+        ColumnByteRow256<1, Low, Narrow>(out, stride, pairs, high, low, d);
+    else if (pairs.count == 2)
+        ColumnByteRow256<2, Low, Narrow>(out, stride, pairs, high, low, d);
+    else
+        ColumnByteRow256<0, Low, Narrow>(out, stride, pairs, high, low, d);
 }
 
+template <bool Low, bool Narrow>
 PP_TARGET_AVX2 void ShrinkColumnBytes256(uint8_t *pixels, int32_t oldHeight, int32_t newHeight,
                                          int32_t stride, uint32_t ha, uint32_t hn,
                                          const ByteSplit &split)
@@ -902,30 +1025,70 @@ PP_TARGET_AVX2 void ShrinkColumnBytes256(uint8_t *pixels, int32_t oldHeight, int
     const ByteMeanDivider divider = MakeByteMeanDivider(ha);
     WalkColumns(pixels, oldHeight, newHeight, stride, ha, hn,
                 [&](uint8_t *out, const ColumnTaps &taps) {
-                    ColumnByteOutput256(out, stride, taps, d, divider);
+                    ColumnByteOutput256<Low, Narrow>(out, stride, taps, d, divider);
                 });
 }
 
-PP_TARGET_AVX2 inline __m128i RowMeans256(const ByteRowBlock &block, const uint8_t *source,
-                                          int32_t origin, int32_t pairs, const Bytes256 &d)
+// A block's 16 outputs as 16-bit means, in order.
+template <int32_t Pairs, bool Low, bool Narrow>
+PP_TARGET_AVX2 inline __m256i RowByteWords256(const ByteRowBlock &block, const uint8_t *source,
+                                              int32_t origin, const Bytes256 &d)
 {
     const __m256i window =
         _mm256_inserti128_si256(_mm256_castsi128_si256(Load16(source + (block.base[0] - origin))),
                                 Load16(source + (block.base[1] - origin)), 1);
     __m256i high = _mm256_setzero_si256(), low = high;
-    for (int32_t p = 0; p < pairs; ++p) {
+    for (int32_t p = 0; p < Pairs; ++p) {
         __m256i x = _mm256_shuffle_epi8(
             window, _mm256_loadu_si256(reinterpret_cast<const __m256i *>(block.mask[p])));
         high = _mm256_add_epi16(
             high, _mm256_maddubs_epi16(
                       x, _mm256_loadu_si256(reinterpret_cast<const __m256i *>(block.high[p]))));
-        if (d.bits > 0)
+        if (Low)
             low = _mm256_add_epi16(
                 low, _mm256_maddubs_epi16(
                          x, _mm256_loadu_si256(reinterpret_cast<const __m256i *>(block.low[p]))));
     }
-    __m256i words = ByteQuotients256(high, low, d);
-    return _mm_packus_epi16(_mm256_castsi256_si128(words), _mm256_extracti128_si256(words, 1));
+    return ByteQuotients256<Low, Narrow>(high, low, d);
+}
+
+template <int32_t Pairs, bool Low, bool Narrow>
+PP_TARGET_AVX2 void RowBytesMeansTo256(const ByteRowBlock &block, const uint8_t *source,
+                                       int32_t origin, const Bytes256 &d, uint8_t bytes[16])
+{
+    __m256i words = RowByteWords256<Pairs, Low, Narrow>(block, source, origin, d);
+    Store16(bytes,
+            _mm_packus_epi16(_mm256_castsi256_si128(words), _mm256_extracti128_si256(words, 1)));
+}
+
+// Two blocks at a time: packing both blocks' words puts the 32 outputs in
+// order but for the middle two quarters.
+template <int32_t Pairs, bool Low, bool Narrow>
+PP_TARGET_AVX2 void ShrinkRowBytes256(uint8_t *pixels, int32_t oldWidth, int32_t oldHeight,
+                                      int32_t newWidth, int32_t oldStride, int32_t newStride,
+                                      const ByteRowTable &table, const ByteSplit &split)
+{
+    const Bytes256 d = Load256(split);
+    const RowSpans spans = DirectSpans(table, newWidth, oldWidth, oldStride);
+    for (int32_t r = 0; r < oldHeight; ++r) {
+        const uint8_t *source = pixels + static_cast<ptrdiff_t>(r) * oldStride;
+        uint8_t *out = pixels + static_cast<ptrdiff_t>(r) * newStride;
+        const bool inner = r + 1 < oldHeight;
+        const int32_t direct = inner ? spans.inner : spans.last;
+        int32_t q = 0;
+        for (; q + 2 <= direct; q += 2) {
+            __m256i first = RowByteWords256<Pairs, Low, Narrow>(table.block[q], source, 0, d);
+            __m256i second = RowByteWords256<Pairs, Low, Narrow>(table.block[q + 1], source, 0, d);
+            __m256i bytes = _mm256_permute4x64_epi64(_mm256_packus_epi16(first, second), 0xD8);
+            _mm256_storeu_si256(reinterpret_cast<__m256i *>(out + q * kRowBlockOutputs), bytes);
+        }
+        RowRest(table.block, q, table.blocks, source, out, inner ? 2 * oldStride : oldWidth,
+                oldWidth, newWidth,
+                [&d](const ByteRowBlock &block, const uint8_t *from, int32_t origin,
+                     uint8_t bytes[16]) {
+                    RowBytesMeansTo256<Pairs, Low, Narrow>(block, from, origin, d, bytes);
+                });
+    }
 }
 
 template <typename Table, typename Split>
@@ -977,6 +1140,36 @@ void RunRows(uint8_t *pixels, int32_t oldWidth, int32_t oldHeight, int32_t newWi
     ShrinkRows128(pixels, oldWidth, oldHeight, newWidth, oldStride, newStride, table, split);
 }
 
+// Calls run.template operator()<Low, Narrow>() for the flags given.
+template <typename Run> void WithByteFlags(bool low, bool narrow, Run run)
+{
+    if (low && narrow)
+        run.template operator()<true, true>();
+    else if (low)
+        run.template operator()<true, false>();
+    else if (narrow)
+        run.template operator()<false, true>();
+    else
+        run.template operator()<false, false>();
+}
+
+template <int32_t Pairs, bool Low, bool Narrow>
+void RunRowBytes(uint8_t *pixels, int32_t oldWidth, int32_t oldHeight, int32_t newWidth,
+                 int32_t oldStride, int32_t newStride, const ByteRowTable &table,
+                 const ByteSplit &split, int32_t level)
+{
+#if PP_HAVE_AVX2
+    if (level >= VECTOR_AVX2) {
+        ShrinkRowBytes256<Pairs, Low, Narrow>(pixels, oldWidth, oldHeight, newWidth, oldStride,
+                                              newStride, table, split);
+        return;
+    }
+#endif
+    (void)level;
+    ShrinkRowBytes128<Pairs, Low, Narrow>(pixels, oldWidth, oldHeight, newWidth, oldStride,
+                                          newStride, table, split);
+}
+
 __attribute__((noinline)) bool ShrinkRowBytes(uint8_t *pixels, int32_t oldWidth, int32_t oldHeight,
                                               int32_t newWidth, int32_t oldStride,
                                               int32_t newStride, uint32_t wa, uint32_t wn,
@@ -988,7 +1181,14 @@ __attribute__((noinline)) bool ShrinkRowBytes(uint8_t *pixels, int32_t oldWidth,
     ByteRowTable table;
     if (!BuildByteRowTable(oldWidth, newWidth, wa, wn, split.bits, table))
         return false;
-    RunRows(pixels, oldWidth, oldHeight, newWidth, oldStride, newStride, table, split, level);
+    WithByteFlags(split.bits > 0, split.kind == DIVIDE_NARROW, [&]<bool Low, bool Narrow>() {
+        if (table.pairs == 1)
+            RunRowBytes<1, Low, Narrow>(pixels, oldWidth, oldHeight, newWidth, oldStride, newStride,
+                                        table, split, level);
+        else
+            RunRowBytes<2, Low, Narrow>(pixels, oldWidth, oldHeight, newWidth, oldStride, newStride,
+                                        table, split, level);
+    });
     return true;
 }
 
@@ -1025,20 +1225,27 @@ bool ShrinkColumnsWide(uint8_t *pixels, int32_t oldHeight, int32_t newHeight, in
         ha / hn + 2 > static_cast<uint32_t>(kMaxColumnTaps))
         return false;
     ByteSplit split;
-    const bool bytes = MakeByteSplit(ha, hn, ha / hn + 2, split);
+    if (MakeByteSplit(ha, hn, ha / hn + 2, split)) {
+        WithByteFlags(split.bits > 0, split.kind == DIVIDE_NARROW, [&]<bool Low, bool Narrow>() {
+#if PP_HAVE_AVX2
+            if (level >= VECTOR_AVX2) {
+                ShrinkColumnBytes256<Low, Narrow>(pixels, oldHeight, newHeight, newStride, ha, hn,
+                                                  split);
+                return;
+            }
+#endif
+            ShrinkColumnBytes128<Low, Narrow>(pixels, oldHeight, newHeight, newStride, ha, hn,
+                                              split);
+        });
+        return true;
+    }
 #if PP_HAVE_AVX2
     if (level >= VECTOR_AVX2) {
-        if (bytes)
-            ShrinkColumnBytes256(pixels, oldHeight, newHeight, newStride, ha, hn, split);
-        else
-            ShrinkColumns256(pixels, oldHeight, newHeight, newStride, ha, hn);
+        ShrinkColumns256(pixels, oldHeight, newHeight, newStride, ha, hn);
         return true;
     }
 #endif
-    if (bytes)
-        ShrinkColumnBytes128(pixels, oldHeight, newHeight, newStride, ha, hn, split);
-    else
-        ShrinkColumns128(pixels, oldHeight, newHeight, newStride, ha, hn);
+    ShrinkColumns128(pixels, oldHeight, newHeight, newStride, ha, hn);
     return true;
 }
 
