@@ -8,6 +8,7 @@
 #include "imageops/scaling.h"
 #include "imageops/smoothing.h"
 #include "reference.h"
+#include "support/vector_levels.h"
 
 #include <gtest/gtest.h>
 
@@ -245,26 +246,51 @@ TEST(Differential, ShrinkAvgVeryWidePicture)
     ASSERT_TRUE(std::equal(got.begin(), got.begin() + used, expected.begin()));
 }
 
+void CheckScaleRepeat(int32_t sw, int32_t sh, int32_t tw, int32_t th, std::mt19937 &rng)
+{
+    std::vector<uint8_t> source =
+        pptest::RandomBytes(rng, static_cast<size_t>(Stride8(sw)) * sh, {0, 1, 2, 100, 200, 255});
+    std::vector<uint8_t> expected = pptest::ReferenceRepeat(source, sw, sh, tw, th);
+    int32_t size = Stride8(tw) * th;
+
+    Guarded out(static_cast<size_t>(size), 0xCC);
+    ASSERT_EQ(ScaleRepeat(source.data(), out.data(), sw, sh, tw, th, size), out.data());
+    ASSERT_EQ(out.Contents(), expected) << sw << "x" << sh << " -> " << tw << "x" << th;
+    ASSERT_TRUE(out.GuardsIntact());
+}
+
 TEST(Differential, ScaleRepeat)
 {
-    std::mt19937 rng(26);
-    for (int32_t trial = 0; trial < 500; ++trial) {
-        int32_t sw = trial % 2 ? RandomIn(rng, 1, 7) : RandomIn(rng, 1, 90);
-        int32_t sh = RandomIn(rng, 1, 12);
-        int32_t tw = RandomIn(rng, 0, trial % 5 ? 2 * sw + 3 : 12 * sw);
-        int32_t th = RandomIn(rng, 0, 2 * sh + 2);
-        if (trial == 0) // wider than the pattern tables
-            sw = 5000, tw = 3777;
-        std::vector<uint8_t> source = pptest::RandomBytes(
-            rng, static_cast<size_t>(Stride8(sw)) * sh, {0, 1, 2, 100, 200, 255});
-        std::vector<uint8_t> expected = pptest::ReferenceRepeat(source, sw, sh, tw, th);
-        int32_t size = Stride8(tw) * th;
+    pptest::AtEveryVectorLevel([] {
+        std::mt19937 rng(26);
+        for (int32_t trial = 0; trial < 500; ++trial) {
+            int32_t sw = trial % 2 ? RandomIn(rng, 1, 7) : RandomIn(rng, 1, 90);
+            int32_t sh = RandomIn(rng, 1, 12);
+            int32_t tw = RandomIn(rng, 0, trial % 5 ? 2 * sw + 3 : 12 * sw);
+            int32_t th = RandomIn(rng, 0, 2 * sh + 2);
+            if (trial == 0) // wider than the pattern tables
+                sw = 5000, tw = 3777;
+            CheckScaleRepeat(sw, sh, tw, th, rng);
+        }
+    });
+}
 
-        Guarded out(static_cast<size_t>(size), 0xCC);
-        ASSERT_EQ(ScaleRepeat(source.data(), out.data(), sw, sh, tw, th, size), out.data());
-        ASSERT_EQ(out.Contents(), expected) << sw << "x" << sh << " -> " << tw << "x" << th;
-        ASSERT_TRUE(out.GuardsIntact());
-    }
+// Widths where the per-call tables end, ratios either side of one half
+// (where 16 outputs stop fitting into 32 source pixels) and of one, and
+// sources just wide enough for a block.
+TEST(Differential, ScaleRepeatWidthsAtTheLimits)
+{
+    const int32_t widths[][2] = {
+        {4096, 4096}, {4096, 4095}, {4097, 4000}, {4000, 4097}, {2048, 4096}, {2049, 4096},
+        {64, 32},     {64, 33},     {63, 32},     {62, 31},     {1000, 499},  {1000, 501},
+        {32, 16},     {32, 31},     {31, 16},     {33, 17},     {32, 47},     {17, 4096},
+        {40, 300},    {1024, 768},  {1024, 627},  {1024, 1536}, {613, 1024},  {16, 16},
+    };
+    pptest::AtEveryVectorLevel([&] {
+        std::mt19937 rng(27);
+        for (const auto &w : widths)
+            CheckScaleRepeat(w[0], 3, w[1], RandomIn(rng, 1, 5), rng);
+    });
 }
 
 } // namespace
