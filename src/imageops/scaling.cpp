@@ -163,21 +163,22 @@ void MakeRowPattern(RowPattern &p, int32_t sourceWidth, int32_t targetWidth, int
     // The columns: k is written as eight entries and the table moves on by
     // its count (later pixels overwrite the rest), so that shrinking, where
     // pixels are kept or dropped in no regular order, takes no branch.
+    // The extra copy is taken without a branch as well.
     const bool columns = p.kind == RowKind::Shuffle || p.kind == RowKind::Gather;
+    const int32_t pixelsEach = p.pixelsEach, pixelsExtra = p.pixelsExtra;
     int32_t h = sourceWidth;
     int32_t out = 0;
     for (int32_t k = 0; k < sourceWidth && p.kind != RowKind::Walk; ++k) {
-        h += p.pixelsExtra;
-        int32_t n = p.pixelsEach;
-        if (h > sourceWidth) {
-            ++n;
-            h -= sourceWidth;
-        }
+        h += pixelsExtra;
+        const int32_t n = pixelsEach + (h > sourceWidth);
+        h = h > sourceWidth ? h - sourceWidth : h;
         p.counts[k] = static_cast<uint8_t>(n);
         if (!columns)
             continue;
-        const int32_t each = n <= 8 ? 8 : n;
-        for (int32_t c = 0; c < each; ++c)
+        const uint64_t four = k * uint64_t{0x0001000100010001};
+        std::memcpy(p.columns + out, &four, sizeof four);
+        std::memcpy(p.columns + out + 4, &four, sizeof four);
+        for (int32_t c = 8; c < n; ++c)
             p.columns[out + c] = static_cast<uint16_t>(k);
         out += n;
     }
