@@ -67,6 +67,15 @@ struct ShuffleTable {
     uint8_t high[kPatternBlocks][16];
 };
 
+// With byte permutes over two 64-byte vectors, 64 outputs at a time come
+// from the 128 source bytes from a block's start on.
+constexpr int32_t kPermuteBlocks = kPatternWidth / 64;
+
+struct PermuteTable {
+    int32_t start[kPermuteBlocks];
+    uint8_t index[kPermuteBlocks][64];
+};
+
 // The pattern of one output row. Shrinking keeps at most one copy of each
 // source pixel, so a row is a gather through the source column of every
 // output pixel; enlarging by less than eight repeats each pixel a counted
@@ -83,6 +92,8 @@ struct RowPattern {
     ShuffleTable shuffle;
     int32_t shuffleBlocks; // whole blocks of 16 outputs; the rest are gathered
     bool wide;             // 32-byte vectors
+    PermuteTable permute;
+    int32_t permuteBlocks; // whole blocks of 64 outputs, before the shuffled ones
 };
 
 // Follows every pixel of the block through the four shifts.
@@ -142,10 +153,28 @@ bool MakeShuffleBlocks(RowPattern &p)
     return true;
 }
 
+// Blocks of 64 outputs while their sources span at most 128 pixels and the
+// window fits inside the row; the blocks of 16 carry on after them.
+void MakePermuteBlocks(RowPattern &p)
+{
+    p.permuteBlocks = 0;
+    for (int32_t b = 0; b < p.shuffleBlocks / 4; ++b) {
+        const uint16_t *columns = p.columns + 64 * b;
+        int32_t start = std::min<int32_t>(columns[0], p.sourceWidth - 128);
+        if (start < 0 || columns[63] - columns[0] >= 128)
+            return;
+        p.permute.start[b] = start;
+        for (int32_t i = 0; i < 64; ++i)
+            p.permute.index[b][i] = static_cast<uint8_t>(columns[i] - start);
+        p.permuteBlocks = b + 1;
+    }
+}
+
 void MakeRowPattern(RowPattern &p, int32_t sourceWidth, int32_t targetWidth, int32_t level)
 {
     const bool shuffles = PP_HAVE_DISPATCH && level >= VECTOR_SSSE3;
     p.wide = level >= VECTOR_AVX2;
+    p.permuteBlocks = 0;
     p.sourceWidth = sourceWidth;
     p.targetWidth = targetWidth;
     p.pixelsEach = targetWidth / sourceWidth;
@@ -187,6 +216,8 @@ void MakeRowPattern(RowPattern &p, int32_t sourceWidth, int32_t targetWidth, int
         // below takes every pixel from the table of columns made above.
         p.kind = RowKind::Gather;
     }
+    if (p.kind == RowKind::Shuffle && level >= VECTOR_AVX512)
+        MakePermuteBlocks(p);
     p.squeezeShifts = 0;
     if (PP_HAVE_SSE2 && p.kind == RowKind::Gather) {
         for (int32_t b = 0; b < sourceWidth / 16; ++b)
@@ -253,7 +284,7 @@ PP_TARGET_SSSE3 uint8_t *ShuffleRow(const uint8_t *source, uint8_t *out, const R
 {
     const ShuffleTable &t = p.shuffle;
     const int32_t blocks = p.shuffleBlocks;
-    for (int32_t b = 0; b < blocks; ++b) {
+    for (int32_t b = 4 * p.permuteBlocks; b < blocks; ++b) {
         __m128i low = _mm_shuffle_epi8(Load16(source + t.start[b]), Load16(t.low[b]));
         __m128i high = _mm_shuffle_epi8(Load16(source + t.start[b] + 16), Load16(t.high[b]));
         Store16(out + 16 * b, _mm_or_si128(low, high));
@@ -270,12 +301,13 @@ PP_TARGET_AVX2 __m256i LoadTwo(const uint8_t *first, const uint8_t *second)
     return _mm256_inserti128_si256(_mm256_castsi128_si256(low), high, 1);
 }
 
-// Two blocks at a time, one in each half of the vector.
+// Two blocks at a time, one in each half of the vector, after the blocks of
+// 64 outputs that the permutes wrote.
 PP_TARGET_AVX2 uint8_t *ShuffleRowAvx2(const uint8_t *source, uint8_t *out, const RowPattern &p)
 {
     const ShuffleTable &t = p.shuffle;
     const int32_t blocks = p.shuffleBlocks;
-    int32_t b = 0;
+    int32_t b = 4 * p.permuteBlocks;
     for (; b + 2 <= blocks; b += 2) {
         const uint8_t *first = source + t.start[b];
         const uint8_t *second = source + t.start[b + 1];
@@ -295,6 +327,20 @@ PP_TARGET_AVX2 uint8_t *ShuffleRowAvx2(const uint8_t *source, uint8_t *out, cons
 }
 #endif
 
+#if PP_HAVE_AVX512
+// The blocks of 64 outputs; the shuffles go on after them.
+PP_TARGET_AVX512 void PermuteRow(const uint8_t *source, uint8_t *out, const RowPattern &p)
+{
+    const PermuteTable &t = p.permute;
+    for (int32_t b = 0; b < p.permuteBlocks; ++b) {
+        __m512i first = _mm512_loadu_si512(source + t.start[b]);
+        __m512i second = _mm512_loadu_si512(source + t.start[b] + 64);
+        __m512i index = _mm512_loadu_si512(t.index[b]);
+        _mm512_storeu_si512(out + 64 * b, _mm512_permutex2var_epi8(first, index, second));
+    }
+}
+#endif
+
 uint8_t *ExpandRow(const uint8_t *source, uint8_t *out, const RowPattern &p, int32_t padding)
 {
     switch (p.kind) {
@@ -303,6 +349,10 @@ uint8_t *ExpandRow(const uint8_t *source, uint8_t *out, const RowPattern &p, int
         out += p.sourceWidth;
         break;
     case RowKind::Shuffle:
+#if PP_HAVE_AVX512
+        if (p.permuteBlocks > 0)
+            PermuteRow(source, out, p);
+#endif
 #if PP_HAVE_AVX2
         if (p.wide) {
             out = ShuffleRowAvx2(source, out, p);

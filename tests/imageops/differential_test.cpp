@@ -286,8 +286,8 @@ TEST(Differential, ScaleRepeat)
 }
 
 // Widths where the per-call tables end, ratios either side of one half
-// (where 16 outputs stop fitting into 32 source pixels) and of one, and
-// sources just wide enough for a block.
+// (where 16 outputs stop fitting into 32 source pixels, and 64 into 128)
+// and of one, and sources just wide enough for a block.
 TEST(Differential, ScaleRepeatWidthsAtTheLimits)
 {
     const int32_t widths[][2] = {
@@ -295,6 +295,7 @@ TEST(Differential, ScaleRepeatWidthsAtTheLimits)
         {64, 32},     {64, 33},     {63, 32},     {62, 31},     {1000, 499},  {1000, 501},
         {32, 16},     {32, 31},     {31, 16},     {33, 17},     {32, 47},     {17, 4096},
         {40, 300},    {1024, 768},  {1024, 627},  {1024, 1536}, {613, 1024},  {16, 16},
+        {128, 64},    {127, 64},    {128, 127},   {200, 130},   {300, 150},   {300, 151},
     };
     pptest::AtEveryVectorLevel([&] {
         std::mt19937 rng(27);
