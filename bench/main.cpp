@@ -1,6 +1,7 @@
 // The benchmarks' main: Google Benchmark's flags, and --vector-level=N to
 // time the image operations with the paths of a lower vector level
-// (0 plain where built so, 1 SSE2, 2 SSSE3 and SSE4.1, 3 AVX2).
+// (0 plain where built so, 1 SSE2, 2 SSSE3 and SSE4.1, 3 AVX2, 4 AVX-512
+// with byte permutes).
 #include "imageops/cpu.h"
 
 #include <benchmark/benchmark.h>

@@ -258,6 +258,106 @@ void Blit8(uint8_t *picture, int32_t pictureHeight, int32_t pictureStride, int32
     Blit8Plain(picture, pictureStride, source, sourceStride, rows, x, y, clip, table);
 }
 
+// The 4-bit path maps two nibbles at a time through tables of source bytes:
+// what the pair of pixels becomes, and which of the two keep the picture's
+// nibble.
+// The same for one nibble in either half of a byte, as 16-entry tables for
+// byte shuffles.
+struct PairTable {
+    uint8_t mapped[256];
+    uint8_t keep[256];
+    uint8_t low[16], lowKeep[16], high[16], highKeep[16];
+};
+
+void BuildPairTable(const int16_t table[16], PairTable &pairs)
+{
+    for (int32_t b = 0; b < 256; ++b) {
+        const int16_t high = table[b >> 4];
+        const int16_t low = table[b & 0x0F];
+        pairs.mapped[b] =
+            static_cast<uint8_t>(((high == KEEP ? 0 : high) << 4) | (low == KEEP ? 0 : low));
+        pairs.keep[b] = static_cast<uint8_t>((high == KEEP ? 0xF0 : 0) | (low == KEEP ? 0x0F : 0));
+    }
+    for (int32_t n = 0; n < 16; ++n) {
+        const bool keep = table[n] == KEEP;
+        pairs.low[n] = static_cast<uint8_t>(keep ? 0 : table[n]);
+        pairs.high[n] = static_cast<uint8_t>(pairs.low[n] << 4);
+        pairs.lowKeep[n] = keep ? 0x0F : 0;
+        pairs.highKeep[n] = keep ? 0xF0 : 0;
+    }
+}
+
+#if PP_HAVE_DISPATCH
+// 32 columns (16 picture bytes) at a time from an even column c on; returns
+// the first column left.
+PP_TARGET_SSSE3 int32_t Blit4Vector(const uint8_t *src, uint8_t *dst, int32_t x, int32_t c,
+                                    int32_t end, const PairTable &pairs)
+{
+    const __m128i nibbles = Splat8(0x0F);
+    const __m128i low = Load16(pairs.low), lowKeep = Load16(pairs.lowKeep);
+    const __m128i high = Load16(pairs.high), highKeep = Load16(pairs.highKeep);
+    for (; c + 32 <= end; c += 32) {
+        const uint8_t *at = src + ((c - x) >> 1);
+        __m128i s = Load16(at);
+        if ((x & 1) != 0) {
+            __m128i next = _mm_and_si128(_mm_srli_epi16(Load16(at + 1), 4), nibbles);
+            s = _mm_or_si128(_mm_slli_epi16(_mm_and_si128(s, nibbles), 4), next);
+        }
+        __m128i lowNibble = _mm_and_si128(s, nibbles);
+        __m128i highNibble = _mm_and_si128(_mm_srli_epi16(s, 4), nibbles);
+        __m128i keep = _mm_or_si128(_mm_shuffle_epi8(lowKeep, lowNibble),
+                                    _mm_shuffle_epi8(highKeep, highNibble));
+        __m128i mapped =
+            _mm_or_si128(_mm_shuffle_epi8(low, lowNibble), _mm_shuffle_epi8(high, highNibble));
+        uint8_t *d = dst + (c >> 1);
+        Store16(d, _mm_or_si128(_mm_and_si128(Load16(d), keep), mapped));
+    }
+    return c;
+}
+#endif
+
+void MapNibble(uint8_t *dst, int32_t column, uint8_t sourceNibble, const int16_t table[16])
+{
+    const int16_t value = table[sourceNibble];
+    if (value != KEEP)
+        SetNibble(dst, column, value);
+}
+
+// Picture columns c and c + 1 (c even) share a byte. At an even x their
+// source nibbles share one too; at an odd x the pair straddles two source
+// bytes and is put together first. A column left alone at either end of
+// the clip is mapped by itself.
+void Blit4Row(const uint8_t *src, uint8_t *dst, int32_t x, Clip clip, const int16_t table[16],
+              const PairTable &pairs, [[maybe_unused]] bool shuffles)
+{
+    int32_t c = clip.firstColumn;
+    const int32_t end = clip.endColumn;
+    if ((c & 1) != 0) {
+        MapNibble(dst, c, GetNibble(src, c - x), table);
+        ++c;
+    }
+#if PP_HAVE_DISPATCH
+    if (shuffles)
+        c = Blit4Vector(src, dst, x, c, end, pairs);
+#endif
+    if ((x & 1) == 0) {
+        for (; c + 1 < end; c += 2) {
+            const uint8_t s = src[(c - x) >> 1];
+            uint8_t &d = dst[c >> 1];
+            d = static_cast<uint8_t>((d & pairs.keep[s]) | pairs.mapped[s]);
+        }
+    } else {
+        for (; c + 1 < end; c += 2) {
+            const int32_t k = c - x;
+            const auto s = static_cast<uint8_t>((src[k >> 1] << 4) | (src[(k + 1) >> 1] >> 4));
+            uint8_t &d = dst[c >> 1];
+            d = static_cast<uint8_t>((d & pairs.keep[s]) | pairs.mapped[s]);
+        }
+    }
+    if (c < end)
+        MapNibble(dst, c, GetNibble(src, c - x), table);
+}
+
 // Equivalent to pairing a nibble stream with the picture's nibbles: at an odd
 // x the stream starts with the picture's own nibble at x - 1, which is mapped
 // over itself; every other nibble outside the piece keeps its value.
@@ -265,23 +365,17 @@ void Blit4(uint8_t *picture, int32_t pictureHeight, int32_t pictureStride, int32
            int32_t sourceHeight, const uint8_t *source, int32_t x, int32_t y, Clip clip,
            const int16_t table[16])
 {
-    bool leadingNibble = (x & 1) != 0 && x >= 1;
-    for (int32_t r = 0; r < sourceHeight; ++r) {
-        int32_t row = y + r;
-        if (row < 0 || row >= pictureHeight)
-            continue;
-        uint8_t *dst = picture + static_cast<ptrdiff_t>(row) * pictureStride;
+    PairTable pairs;
+    BuildPairTable(table, pairs);
+    const bool leadingNibble = (x & 1) != 0 && x >= 1;
+    const bool shuffles = ActiveVectorLevel() >= VECTOR_SSSE3;
+    const RowRange rows = CoveredRows(y, sourceHeight, pictureHeight);
+    for (int32_t r = rows.first; r < rows.end; ++r) {
+        uint8_t *dst = picture + static_cast<ptrdiff_t>(y + r) * pictureStride;
         const uint8_t *src = source + static_cast<ptrdiff_t>(r) * sourceStride;
-        if (leadingNibble) {
-            int16_t value = table[GetNibble(dst, x - 1)];
-            if (value != KEEP)
-                SetNibble(dst, x - 1, value);
-        }
-        for (int32_t c = clip.firstColumn; c < clip.endColumn; ++c) {
-            int16_t value = table[GetNibble(src, c - x)];
-            if (value != KEEP)
-                SetNibble(dst, c, value);
-        }
+        if (leadingNibble)
+            MapNibble(dst, x - 1, GetNibble(dst, x - 1), table);
+        Blit4Row(src, dst, x, clip, table, pairs, shuffles);
     }
 }
 

@@ -9,7 +9,7 @@ namespace {
 constexpr int32_t kUnknown = -1;
 
 std::atomic<int32_t> supportedLevel{kUnknown};
-std::atomic<int32_t> levelLimit{VECTOR_AVX2};
+std::atomic<int32_t> levelLimit{VECTOR_AVX512};
 
 int32_t AskProcessor()
 {
@@ -20,6 +20,9 @@ int32_t AskProcessor()
         level = VECTOR_SSSE3;
     if (PP_HAVE_AVX2 && level == VECTOR_SSSE3 && __builtin_cpu_supports("avx2"))
         level = VECTOR_AVX2;
+    if (PP_HAVE_AVX512 && level == VECTOR_AVX2 && __builtin_cpu_supports("avx512f") &&
+        __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vbmi"))
+        level = VECTOR_AVX512;
 #endif
     return level;
 }

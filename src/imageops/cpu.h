@@ -14,6 +14,7 @@ enum VectorLevel : int32_t {
     VECTOR_SSE2 = 1,
     VECTOR_SSSE3 = 2, // byte shuffles, with the blends and 32-bit products of SSE4.1
     VECTOR_AVX2 = 3,
+    VECTOR_AVX512 = 4, // AVX-512 with byte permutes across 128 bytes (VBMI)
 };
 
 // The level built in without asking the processor.
@@ -35,17 +36,20 @@ int32_t LimitVectorLevel(int32_t level);
 #define PP_HAVE_DISPATCH 1
 #define PP_TARGET_SSSE3 __attribute__((target("ssse3,sse4.1")))
 #define PP_TARGET_AVX2 __attribute__((target("avx2")))
+#define PP_TARGET_AVX512 __attribute__((target("avx2,avx512f,avx512bw,avx512vbmi")))
 #include <immintrin.h>
 #else
 #define PP_HAVE_DISPATCH 0
 #endif
 
-// 32-byte vectors are left out where the compiler cannot keep them aligned
-// on the stack (the Windows builds).
+// 32- and 64-byte vectors are left out where the compiler cannot keep them
+// aligned on the stack (the Windows builds).
 #if PP_HAVE_DISPATCH && !defined(PP_NO_AVX2)
 #define PP_HAVE_AVX2 1
+#define PP_HAVE_AVX512 1
 #else
 #define PP_HAVE_AVX2 0
+#define PP_HAVE_AVX512 0
 #endif
 
 #endif

@@ -6,7 +6,7 @@
 
 #include "imageops/buffers.h"
 #include "imageops/lowindex.h"
-#include "imageops/vector.h"
+#include "imageops/cpu.h"
 
 #include <algorithm>
 #include <bit>
@@ -127,9 +127,34 @@ void PaintCorner(uint8_t *pixels, uint8_t *work, ptrdiff_t at, const uint8_t *la
 
 // Ramps win over the picture; elsewhere markers become background. Most
 // blocks have neither and are not written.
+#if PP_HAVE_AVX2
+PP_TARGET_AVX2 uint32_t MergeRamps32(uint8_t *pixels, const uint8_t *work, uint32_t size, uint8_t b)
+{
+    const __m256i background = _mm256_set1_epi8(static_cast<char>(b));
+    const __m256i marker = _mm256_set1_epi8(static_cast<char>(kMarker));
+    uint32_t i = 0;
+    for (; i + 32 <= size; i += 32) {
+        __m256i ramp = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(work + i));
+        __m256i pixel = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(pixels + i));
+        __m256i noRamp = _mm256_cmpeq_epi8(ramp, background);
+        __m256i isMarker = _mm256_cmpeq_epi8(pixel, marker);
+        if (_mm256_movemask_epi8(noRamp) == -1 && _mm256_movemask_epi8(isMarker) == 0)
+            continue;
+        __m256i kept = _mm256_blendv_epi8(pixel, background, isMarker);
+        _mm256_storeu_si256(reinterpret_cast<__m256i *>(pixels + i),
+                            _mm256_blendv_epi8(ramp, kept, noRamp));
+    }
+    return i;
+}
+#endif
+
 void MergeRamps(uint8_t *pixels, const uint8_t *work, uint32_t size, uint8_t b)
 {
     uint32_t i = 0;
+#if PP_HAVE_AVX2
+    if (ActiveVectorLevel() >= VECTOR_AVX2)
+        i = MergeRamps32(pixels, work, size, b);
+#endif
 #if PP_HAVE_SSE2
     const __m128i background = Splat8(b);
     const __m128i marker = Splat8(kMarker);
@@ -186,7 +211,44 @@ uint32_t CornerBits16(const uint8_t *pixel, int32_t stride, __m128i background)
     return static_cast<uint32_t>(_mm_movemask_epi8(corner));
 }
 
-// Columns 1 to width - 2 of an inner row, 16 at a time; the last block is
+#if PP_HAVE_AVX2
+// The same test for 32 pixels.
+PP_TARGET_AVX2 uint32_t CornerBits32(const uint8_t *pixel, int32_t stride, uint8_t b)
+{
+    const __m256i background = _mm256_set1_epi8(static_cast<char>(b));
+    auto equal = [background](const uint8_t *p) PP_TARGET_AVX2 {
+        return _mm256_cmpeq_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i *>(p)),
+                                 background);
+    };
+    __m256i centre = equal(pixel);
+    if (_mm256_movemask_epi8(centre) == 0)
+        return 0;
+    __m256i across = _mm256_and_si256(centre, _mm256_xor_si256(equal(pixel - 1), equal(pixel + 1)));
+    if (_mm256_movemask_epi8(across) == 0)
+        return 0;
+    __m256i corner =
+        _mm256_and_si256(across, _mm256_xor_si256(equal(pixel + stride), equal(pixel - stride)));
+    return static_cast<uint32_t>(_mm256_movemask_epi8(corner));
+}
+#endif
+
+// The corner bits of the widest block the processor offers at column at
+// of a row: 32 pixels, or 16.
+struct CornerScan {
+    int32_t blockWidth;
+    uint8_t background;
+};
+
+uint32_t CornerBits(const uint8_t *pixel, int32_t stride, CornerScan scan)
+{
+#if PP_HAVE_AVX2
+    if (scan.blockWidth == 32)
+        return CornerBits32(pixel, stride, scan.background);
+#endif
+    return CornerBits16(pixel, stride, Splat8(scan.background));
+}
+
+// Columns 1 to width - 2 of an inner row, a block at a time; the last block is
 // moved back to end at column width - 2 and its columns already scanned are
 // left out. A corner's walks may turn a marker ahead of the scan into
 // background, so the scan goes on from the pixel after each corner with a
@@ -195,16 +257,18 @@ int32_t ScanInnerRow(uint8_t *pixels, uint8_t *ramps, const uint8_t *last, int32
                      int32_t height, int32_t stride, uint8_t b)
 {
     int32_t c = 1;
-    const int32_t lastBlock = width - 17;
+    CornerScan scan{16, b};
+    if (PP_HAVE_AVX2 && ActiveVectorLevel() >= VECTOR_AVX2 && width >= 34)
+        scan.blockWidth = 32;
+    const int32_t lastBlock = width - 1 - scan.blockWidth;
     if (lastBlock < 1)
         return c;
-    const __m128i background = Splat8(b);
     const uint8_t *row = pixels + static_cast<ptrdiff_t>(r) * stride;
     while (c < width - 1) {
         const int32_t at = std::min(c, lastBlock);
-        uint32_t bits = CornerBits16(row + at, stride, background) >> (c - at);
+        uint32_t bits = CornerBits(row + at, stride, scan) >> (c - at);
         if (bits == 0) {
-            c = at + 16;
+            c = at + scan.blockWidth;
             continue;
         }
         c += std::countr_zero(bits);

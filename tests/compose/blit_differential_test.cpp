@@ -1,5 +1,5 @@
-// BlitPiece's 8-bit path against a pixel-by-pixel reading of the mapping
-// rule, on random pieces, lists, keys and positions (inside and clipped).
+// BlitPiece against a pixel-by-pixel reading of the mapping rule, on random
+// pieces, lists, keys and positions (inside and clipped), 8 and 4 bits.
 #include "compose/blit.h"
 #include "support/vector_levels.h"
 
@@ -80,6 +80,96 @@ void CheckRandomPieces()
 TEST(BlitPieceDifferential, MatchesTheRuleOnRandomPieces)
 {
     pptest::AtEveryVectorLevel(CheckRandomPieces);
+}
+
+// The 4-bit rule: the key keeps the picture's nibble, the first matching
+// pair gives its replacement's low four bits (there is no no-replacement
+// value), anything else is written as it is.
+uint8_t MapNibble(uint8_t s, uint8_t c, const PlacedPiece &piece, uint8_t key)
+{
+    if (s == key)
+        return c;
+    for (int32_t i = 0; i < 16 && piece.mapFrom[i] != piece.mapTo[i]; ++i) {
+        if (piece.mapFrom[i] == s)
+            return piece.mapTo[i] & 0x0F;
+    }
+    return s;
+}
+
+uint8_t Nibble(const std::vector<uint8_t> &bytes, size_t rowStart, int32_t column)
+{
+    uint8_t b = bytes[rowStart + static_cast<size_t>(column >> 1)];
+    return (column & 1) ? b & 0x0F : b >> 4;
+}
+
+void SetNibble(std::vector<uint8_t> &bytes, size_t rowStart, int32_t column, uint8_t value)
+{
+    uint8_t &b = bytes[rowStart + static_cast<size_t>(column >> 1)];
+    b = (column & 1) ? static_cast<uint8_t>((b & 0xF0) | value)
+                     : static_cast<uint8_t>((b & 0x0F) | (value << 4));
+}
+
+// Odd and even positions and widths meet every pairing of the source's and
+// the picture's nibbles, and the picture's own nibble before an odd x.
+void CheckRandomFourBitPieces()
+{
+    std::mt19937 rng(20261209);
+    CatalogHeader catalogue{};
+    catalogue.bitsPerPixel = 4;
+    for (int round = 0; round < 3000; ++round) {
+        int32_t pictureWidth = 1 + static_cast<int32_t>(rng() % 150);
+        int32_t pictureHeight = 1 + static_cast<int32_t>(rng() % 4);
+        int32_t pictureStride = ((pictureWidth + 1) / 2 + 3) / 4 * 4;
+        int32_t width = 1 + static_cast<int32_t>(rng() % 120);
+        int32_t height = 1 + static_cast<int32_t>(rng() % 4);
+        int32_t sourceStride = ((width + 1) / 2 + 3) / 4 * 4;
+        auto value = [&rng] { return static_cast<uint8_t>(rng() % 16); };
+
+        PlacedPiece piece{};
+        piece.x = static_cast<int16_t>(static_cast<int32_t>(rng() % 160) - 30);
+        piece.y = static_cast<int16_t>(static_cast<int32_t>(rng() % 6) - 2);
+        int32_t pairs = static_cast<int32_t>(rng() % 6);
+        for (int32_t i = 0; i < 16; ++i) {
+            piece.mapFrom[i] = value();
+            piece.mapTo[i] = i < pairs ? static_cast<uint8_t>(piece.mapFrom[i] + 1 + rng() % 40)
+                                       : piece.mapFrom[i];
+        }
+        uint8_t key = value();
+
+        std::vector<uint8_t> source(static_cast<size_t>(sourceStride) * height);
+        for (uint8_t &b : source)
+            b = static_cast<uint8_t>(rng());
+        std::vector<uint8_t> picture(static_cast<size_t>(pictureStride) * pictureHeight + 2);
+        for (uint8_t &b : picture)
+            b = static_cast<uint8_t>(rng());
+        std::vector<uint8_t> expected = picture;
+        for (int32_t r = 0; r < height; ++r) {
+            int32_t py = piece.y + r;
+            if (py < 0 || py >= pictureHeight || piece.x >= pictureWidth || piece.x + width <= 0)
+                continue;
+            size_t at = static_cast<size_t>(py) * pictureStride;
+            if (piece.x & 1 && piece.x >= 1) {
+                uint8_t own = Nibble(expected, at, piece.x - 1);
+                SetNibble(expected, at, piece.x - 1, MapNibble(own, own, piece, key));
+            }
+            for (int32_t c = 0; c < width; ++c) {
+                int32_t px = piece.x + c;
+                if (px < 0 || px >= pictureWidth)
+                    continue;
+                uint8_t s = Nibble(source, static_cast<size_t>(r) * sourceStride, c);
+                SetNibble(expected, at, px, MapNibble(s, Nibble(expected, at, px), piece, key));
+            }
+        }
+
+        BlitPiece(picture.data(), pictureWidth, pictureHeight, pictureStride, sourceStride, width,
+                  height, source.data(), &piece, &catalogue, key);
+        ASSERT_EQ(picture, expected) << "round " << round << " x " << piece.x;
+    }
+}
+
+TEST(BlitPieceDifferential, FourBitsMatchTheRuleOnRandomPieces)
+{
+    pptest::AtEveryVectorLevel(CheckRandomFourBitPieces);
 }
 
 } // namespace

@@ -77,7 +77,7 @@ uint8_t Background(std::mt19937 &rng)
     return choices[RandomIn(rng, 0, 5)];
 }
 
-TEST(Differential, AdjustBrightAndReplaceIndex)
+void CheckAdjustBrightAndReplaceIndex()
 {
     std::mt19937 rng(21);
     const int32_t offsets[] = {0, 1, -1, 10, -10, 127, -128, 255, 256, 0x12345680, -300};
@@ -107,11 +107,16 @@ TEST(Differential, AdjustBrightAndReplaceIndex)
     }
 }
 
-TEST(Differential, FilterPic)
+TEST(Differential, AdjustBrightAndReplaceIndex)
+{
+    pptest::AtEveryVectorLevel(CheckAdjustBrightAndReplaceIndex);
+}
+
+void CheckFilterPic()
 {
     std::mt19937 rng(22);
     for (int32_t trial = 0; trial < 600; ++trial) {
-        int32_t width = Size(rng, trial, 70), height = Size(rng, trial / 2, 24);
+        int32_t width = Size(rng, trial, trial % 4 ? 70 : 140), height = Size(rng, trial / 2, 24);
         int32_t stride = width + RandomIn(rng, 0, 5);
         uint8_t bg = Background(rng);
         int32_t t = RandomIn(rng, -3, 3);
@@ -140,11 +145,16 @@ TEST(Differential, FilterPic)
     }
 }
 
-TEST(Differential, SmoothEdges)
+TEST(Differential, FilterPic)
+{
+    pptest::AtEveryVectorLevel(CheckFilterPic);
+}
+
+void CheckSmoothEdges()
 {
     std::mt19937 rng(23);
     for (int32_t trial = 0; trial < 600; ++trial) {
-        int32_t width = Size(rng, trial, 70), height = Size(rng, trial / 2, 24);
+        int32_t width = Size(rng, trial, trial % 4 ? 70 : 140), height = Size(rng, trial / 2, 24);
         int32_t stride = width + RandomIn(rng, 0, 5);
         uint8_t bg = Background(rng);
         std::vector<uint8_t> before = Picture(rng, width, height, stride, bg);
@@ -158,6 +168,11 @@ TEST(Differential, SmoothEdges)
             << width << "x" << height << " stride " << stride << " bg " << int{bg};
         ASSERT_TRUE(pixels.GuardsIntact() && work.GuardsIntact());
     }
+}
+
+TEST(Differential, SmoothEdges)
+{
+    pptest::AtEveryVectorLevel(CheckSmoothEdges);
 }
 
 // New sizes: any, three quarters (small reduced divisors), a half, equal.
@@ -253,26 +268,52 @@ TEST(Differential, ShrinkAvgVeryWidePicture)
     });
 }
 
+void CheckScaleRepeat(int32_t sw, int32_t sh, int32_t tw, int32_t th, std::mt19937 &rng)
+{
+    std::vector<uint8_t> source =
+        pptest::RandomBytes(rng, static_cast<size_t>(Stride8(sw)) * sh, {0, 1, 2, 100, 200, 255});
+    std::vector<uint8_t> expected = pptest::ReferenceRepeat(source, sw, sh, tw, th);
+    int32_t size = Stride8(tw) * th;
+
+    Guarded out(static_cast<size_t>(size), 0xCC);
+    ASSERT_EQ(ScaleRepeat(source.data(), out.data(), sw, sh, tw, th, size), out.data());
+    ASSERT_EQ(out.Contents(), expected) << sw << "x" << sh << " -> " << tw << "x" << th;
+    ASSERT_TRUE(out.GuardsIntact());
+}
+
 TEST(Differential, ScaleRepeat)
 {
-    std::mt19937 rng(26);
-    for (int32_t trial = 0; trial < 500; ++trial) {
-        int32_t sw = trial % 2 ? RandomIn(rng, 1, 7) : RandomIn(rng, 1, 90);
-        int32_t sh = RandomIn(rng, 1, 12);
-        int32_t tw = RandomIn(rng, 0, trial % 5 ? 2 * sw + 3 : 12 * sw);
-        int32_t th = RandomIn(rng, 0, 2 * sh + 2);
-        if (trial == 0) // wider than the pattern tables
-            sw = 5000, tw = 3777;
-        std::vector<uint8_t> source = pptest::RandomBytes(
-            rng, static_cast<size_t>(Stride8(sw)) * sh, {0, 1, 2, 100, 200, 255});
-        std::vector<uint8_t> expected = pptest::ReferenceRepeat(source, sw, sh, tw, th);
-        int32_t size = Stride8(tw) * th;
+    pptest::AtEveryVectorLevel([] {
+        std::mt19937 rng(26);
+        for (int32_t trial = 0; trial < 500; ++trial) {
+            int32_t sw = trial % 2 ? RandomIn(rng, 1, 7) : RandomIn(rng, 1, 90);
+            int32_t sh = RandomIn(rng, 1, 12);
+            int32_t tw = RandomIn(rng, 0, trial % 5 ? 2 * sw + 3 : 12 * sw);
+            int32_t th = RandomIn(rng, 0, 2 * sh + 2);
+            if (trial == 0) // wider than the pattern tables
+                sw = 5000, tw = 3777;
+            CheckScaleRepeat(sw, sh, tw, th, rng);
+        }
+    });
+}
 
-        Guarded out(static_cast<size_t>(size), 0xCC);
-        ASSERT_EQ(ScaleRepeat(source.data(), out.data(), sw, sh, tw, th, size), out.data());
-        ASSERT_EQ(out.Contents(), expected) << sw << "x" << sh << " -> " << tw << "x" << th;
-        ASSERT_TRUE(out.GuardsIntact());
-    }
+// Widths where the per-call tables end, ratios either side of one half
+// (where 16 outputs stop fitting into 32 source pixels, and 64 into 128)
+// and of one, and sources just wide enough for a block.
+TEST(Differential, ScaleRepeatWidthsAtTheLimits)
+{
+    const int32_t widths[][2] = {
+        {4096, 4096}, {4096, 4095}, {4097, 4000}, {4000, 4097}, {2048, 4096}, {2049, 4096},
+        {64, 32},     {64, 33},     {63, 32},     {62, 31},     {1000, 499},  {1000, 501},
+        {32, 16},     {32, 31},     {31, 16},     {33, 17},     {32, 47},     {17, 4096},
+        {40, 300},    {1024, 768},  {1024, 627},  {1024, 1536}, {613, 1024},  {16, 16},
+        {128, 64},    {127, 64},    {128, 127},   {200, 130},   {300, 150},   {300, 151},
+    };
+    pptest::AtEveryVectorLevel([&] {
+        std::mt19937 rng(27);
+        for (const auto &w : widths)
+            CheckScaleRepeat(w[0], 3, w[1], RandomIn(rng, 1, 5), rng);
+    });
 }
 
 // Sizes at the seams of the shuffled row blocks (16 outputs, windows of 16
