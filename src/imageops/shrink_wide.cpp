@@ -1,18 +1,20 @@
 // Row pass: the weights of one row are the same for every row, so they are
-// worked out once into a table of blocks of 16 outputs. Each group of four
-// outputs reads one 16-byte window of the source row; byte shuffles pick
-// every output's source pixels into pairs of 16-bit values and one
-// multiply-add per pair of pixels gives the weighted sums. Nothing is turned
-// on its side and no row is moved afterwards.
+// worked out once into a table of blocks of 16 outputs. Each group of
+// outputs reads one 16-byte window of the source row; a byte shuffle picks
+// every output's source pixels in pairs, and one multiply-add per pair
+// gives the weighted sums. Where the weights and the old size allow, the
+// weights are bytes and the sums 16 bits (eight outputs to a window);
+// otherwise the weights are 16 bits and the sums 32 (four outputs to a
+// window). Nothing is turned on its side and no row is moved afterwards.
 //
 // Column pass: every output row is a weighted sum of a few whole source
 // rows, all columns sharing the weights; source rows are taken in pairs,
-// interleaved and multiplied-and-added.
+// interleaved and multiplied-and-added the same two ways.
 //
-// Either way the division by the old size is split into its power of two
-// (a shift of the 32-bit sums) and its odd part, whose quotients fit 16 bits
-// and take a multiply-high; odd parts too large for that take an exact
-// 32-bit multiply with 64-bit products.
+// The division by the old size is split into its power of two (a shift)
+// and its odd part, whose quotients fit 16 bits and take a multiply-high;
+// with 32-bit sums, odd parts too large for that take an exact 32-bit
+// multiply with 64-bit products.
 #include "imageops/shrink_wide.h"
 
 #include "imageops/cpu.h"

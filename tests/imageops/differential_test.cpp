@@ -6,6 +6,7 @@
 #include "imageops/buffers.h"
 #include "imageops/filter.h"
 #include "imageops/scaling.h"
+#include "imageops/shrink_wide.h"
 #include "imageops/smoothing.h"
 #include "reference.h"
 #include "support/vector_levels.h"
@@ -355,6 +356,97 @@ TEST(Differential, ShrinkAvgSeams)
                 << seam.newHeight;
             ASSERT_EQ(got.back(), before.back());
         });
+    }
+}
+
+// The 16-bit multiply-high division must be exact for every sum an area
+// average of bytes can reach, whenever a multiplier is offered.
+TEST(Differential, ShrinkNarrowDivisorIsExact)
+{
+    int32_t found = 0;
+    for (uint32_t d = 1; d <= 300; ++d) {
+        uint32_t multiplier = 0, shift = 0;
+        if (!FindNarrowDivisor(d, multiplier, shift))
+            continue;
+        ++found;
+        ASSERT_LT(multiplier, 65536u);
+        for (uint32_t x = 0; x <= 255 * d; ++x)
+            ASSERT_EQ((x * multiplier) >> shift, x / d) << x << " / " << d;
+    }
+    EXPECT_GT(found, 200);
+}
+
+// Every ratio from one to a quarter along each axis, on noise and on a
+// picture of 255 alone (the largest sums, where 16-bit sums would
+// overflow first); then old sizes with large powers of two, whose weights
+// are split in two.
+TEST(Differential, ShrinkAvgEveryRatio)
+{
+    struct Axis {
+        int32_t firstOld, lastOld, other;
+        bool rows;
+    };
+    const Axis axes[] = {{16, 70, 5, true}, {2, 70, 37, false}};
+    std::mt19937 rng(29);
+    for (const Axis &axis : axes) {
+        for (int32_t old = axis.firstOld; old <= axis.lastOld; ++old) {
+            for (int32_t shrunk = std::max(1, old / 4); shrunk <= old; ++shrunk) {
+                const int32_t oldWidth = axis.rows ? old : axis.other;
+                const int32_t oldHeight = axis.rows ? axis.other : old;
+                const int32_t newWidth = axis.rows ? shrunk : axis.other - 3;
+                const int32_t newHeight = axis.rows ? axis.other - 1 : shrunk;
+                const int32_t oldStride = Stride8(oldWidth), newStride = Stride8(newWidth);
+                const size_t size = static_cast<size_t>(oldStride) * oldHeight + 1;
+                for (bool full : {false, true}) {
+                    std::vector<uint8_t> before =
+                        full ? std::vector<uint8_t>(size, 255)
+                             : pptest::RandomBytes(rng, size, {0, 1, 13, 100, 200, 254, 255});
+                    std::vector<uint8_t> expected = before;
+                    pptest::ReferenceShrink(expected, oldWidth, oldHeight, newWidth, newHeight,
+                                            oldStride, newStride);
+                    const size_t used = static_cast<size_t>(newStride) * newHeight;
+                    pptest::AtEveryVectorLevel([&] {
+                        std::vector<uint8_t> got = before;
+                        ShrinkAvg(got.data(), oldWidth, oldHeight, newWidth, newHeight, oldStride,
+                                  newStride);
+                        ASSERT_TRUE(std::equal(got.begin(), got.begin() + used, expected.begin()))
+                            << oldWidth << "x" << oldHeight << " -> " << newWidth << "x"
+                            << newHeight << (full ? " (all 255)" : "");
+                    });
+                }
+            }
+        }
+    }
+}
+
+TEST(Differential, ShrinkAvgSplitWeights)
+{
+    const ShrinkSeam seams[] = {
+        {1024, 40, 627, 23}, {1024, 1024, 1023, 627}, {640, 384, 401, 235}, {512, 320, 333, 191},
+        {1536, 64, 941, 63}, {2048, 24, 1255, 13},    {448, 896, 447, 449}, {1024, 6, 65, 5},
+        {6, 1024, 5, 65},    {768, 768, 576, 576},    {1280, 48, 1279, 47}, {192, 1728, 191, 1081},
+    };
+    std::mt19937 rng(30);
+    for (const ShrinkSeam &seam : seams) {
+        const int32_t oldStride = Stride8(seam.oldWidth), newStride = Stride8(seam.newWidth);
+        const size_t size = static_cast<size_t>(oldStride) * seam.oldHeight + 1;
+        for (bool full : {false, true}) {
+            std::vector<uint8_t> before =
+                full ? std::vector<uint8_t>(size, 255)
+                     : pptest::RandomBytes(rng, size, {0, 1, 2, 13, 127, 128, 254, 255});
+            std::vector<uint8_t> expected = before;
+            pptest::ReferenceShrink(expected, seam.oldWidth, seam.oldHeight, seam.newWidth,
+                                    seam.newHeight, oldStride, newStride);
+            const size_t used = static_cast<size_t>(newStride) * seam.newHeight;
+            pptest::AtEveryVectorLevel([&] {
+                std::vector<uint8_t> got = before;
+                ShrinkAvg(got.data(), seam.oldWidth, seam.oldHeight, seam.newWidth, seam.newHeight,
+                          oldStride, newStride);
+                ASSERT_TRUE(std::equal(got.begin(), got.begin() + used, expected.begin()))
+                    << seam.oldWidth << "x" << seam.oldHeight << " -> " << seam.newWidth << "x"
+                    << seam.newHeight << (full ? " (all 255)" : "");
+            });
+        }
     }
 }
 
