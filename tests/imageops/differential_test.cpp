@@ -450,4 +450,38 @@ TEST(Differential, ShrinkAvgSplitWeights)
     }
 }
 
+// Steep shrinks: an output covering many source rows or pixels, up to and
+// past the most the wide passes carry (those sizes take the older paths).
+TEST(Differential, ShrinkAvgSteepRatios)
+{
+    const ShrinkSeam seams[] = {
+        {64, 200, 16, 15}, {64, 200, 16, 14}, {64, 200, 16, 13}, {64, 210, 16, 15},
+        {64, 420, 20, 29}, {64, 90, 17, 7},   {200, 8, 50, 3},   {200, 8, 40, 3},
+        {200, 8, 67, 3},   {201, 9, 13, 2},   {96, 480, 32, 33}, {33, 1000, 32, 71},
+        {1000, 4, 333, 1}, {1000, 4, 334, 1}, {48, 64, 12, 16},  {48, 64, 11, 5},
+    };
+    std::mt19937 rng(31);
+    for (const ShrinkSeam &seam : seams) {
+        const int32_t oldStride = Stride8(seam.oldWidth), newStride = Stride8(seam.newWidth);
+        const size_t size = static_cast<size_t>(oldStride) * seam.oldHeight + 1;
+        for (bool full : {false, true}) {
+            std::vector<uint8_t> before =
+                full ? std::vector<uint8_t>(size, 255)
+                     : pptest::RandomBytes(rng, size, {0, 1, 3, 13, 64, 200, 255});
+            std::vector<uint8_t> expected = before;
+            pptest::ReferenceShrink(expected, seam.oldWidth, seam.oldHeight, seam.newWidth,
+                                    seam.newHeight, oldStride, newStride);
+            const size_t used = static_cast<size_t>(newStride) * seam.newHeight;
+            pptest::AtEveryVectorLevel([&] {
+                std::vector<uint8_t> got = before;
+                ShrinkAvg(got.data(), seam.oldWidth, seam.oldHeight, seam.newWidth, seam.newHeight,
+                          oldStride, newStride);
+                ASSERT_TRUE(std::equal(got.begin(), got.begin() + used, expected.begin()))
+                    << seam.oldWidth << "x" << seam.oldHeight << " -> " << seam.newWidth << "x"
+                    << seam.newHeight << (full ? " (all 255)" : "");
+            });
+        }
+    }
+}
+
 } // namespace
