@@ -446,11 +446,25 @@ void FillBounce(uint8_t copy[kRowBounce], int32_t first, int32_t end, const uint
     std::memcpy(copy, source + first, static_cast<size_t>(available));
 }
 
-void StoreRowBlock(uint8_t *out, int32_t q, int32_t newWidth, const uint8_t bytes[16])
+// How far from its start a shrunk row may be written. Bytes past its
+// outputs are its padding, zeroed at the end, or the start of the next
+// shrunk rows, written afterwards; with whole blocks reaching no further
+// than the old stride they stay clear of every source row still to be read
+// and inside the buffer.
+int32_t RowRoom(int32_t blocks, int32_t newWidth, int32_t oldStride)
+{
+    const int32_t whole = blocks * kRowBlockOutputs;
+    return whole <= oldStride ? whole : newWidth;
+}
+
+void StoreRowBlock(uint8_t *out, int32_t q, int32_t room, const uint8_t bytes[16])
 {
     const int32_t first = q * kRowBlockOutputs;
-    const int32_t count = std::min(kRowBlockOutputs, newWidth - first);
-    std::memcpy(out + first, bytes, static_cast<size_t>(count));
+    const int32_t count = std::min(kRowBlockOutputs, room - first);
+    if (count == kRowBlockOutputs)
+        std::memcpy(out + first, bytes, kRowBlockOutputs);
+    else
+        std::memcpy(out + first, bytes, static_cast<size_t>(count));
 }
 
 // ---------------------------------------------------------------- 16 bytes
@@ -695,17 +709,17 @@ PP_TARGET_SSSE3 inline __m128i RowByteMeans128(const ByteRowBlock &block, const 
                             RowByteGroup128<Pairs, Low, Narrow>(block, source, origin, 1, d));
 }
 
-// Leading blocks that are whole and read the row directly: all of them
-// but those near the end of a row.
+// Leading blocks that are stored whole and read the row directly: all of
+// them but those near the end of a row.
 struct RowSpans {
     int32_t inner; // for every row but the last
     int32_t last;
 };
 
 template <typename Table>
-RowSpans DirectSpans(const Table &table, int32_t newWidth, int32_t oldWidth, int32_t oldStride)
+RowSpans DirectSpans(const Table &table, int32_t room, int32_t oldWidth, int32_t oldStride)
 {
-    const int32_t whole = newWidth / kRowBlockOutputs;
+    const int32_t whole = room / kRowBlockOutputs;
     RowSpans spans{0, 0};
     while (spans.inner < whole && table.block[spans.inner].end <= 2 * oldStride)
         ++spans.inner;
@@ -715,11 +729,11 @@ RowSpans DirectSpans(const Table &table, int32_t newWidth, int32_t oldWidth, int
 }
 
 // The blocks from first on of one row: windows that would reach past what
-// may be read come from a copy; a last block short of 16 outputs is stored
-// in part.
+// may be read come from a copy; a block reaching past the row's room is
+// stored in part.
 template <typename Block, typename Means>
 void RowRest(const Block *blocks, int32_t first, int32_t count, const uint8_t *source, uint8_t *out,
-             int32_t limit, int32_t oldWidth, int32_t newWidth, Means means)
+             int32_t limit, int32_t oldWidth, int32_t room, Means means)
 {
     for (int32_t q = first; q < count; ++q) {
         const Block &block = blocks[q];
@@ -731,7 +745,7 @@ void RowRest(const Block *blocks, int32_t first, int32_t count, const uint8_t *s
             FillBounce(copy, block.base[0], block.end, source, oldWidth);
             means(block, copy, block.base[0], bytes);
         }
-        StoreRowBlock(out, q, newWidth, bytes);
+        StoreRowBlock(out, q, room, bytes);
     }
 }
 
@@ -748,7 +762,8 @@ PP_TARGET_SSSE3 void ShrinkRowBytes128(uint8_t *pixels, int32_t oldWidth, int32_
                                        const ByteRowTable &table, const ByteSplit &split)
 {
     const Bytes128 d = Load128(split);
-    const RowSpans spans = DirectSpans(table, newWidth, oldWidth, oldStride);
+    const int32_t room = RowRoom(table.blocks, newWidth, oldStride);
+    const RowSpans spans = DirectSpans(table, room, oldWidth, oldStride);
     for (int32_t r = 0; r < oldHeight; ++r) {
         const uint8_t *source = pixels + static_cast<ptrdiff_t>(r) * oldStride;
         uint8_t *out = pixels + static_cast<ptrdiff_t>(r) * newStride;
@@ -758,7 +773,7 @@ PP_TARGET_SSSE3 void ShrinkRowBytes128(uint8_t *pixels, int32_t oldWidth, int32_
             Store16(out + q * kRowBlockOutputs,
                     RowByteMeans128<Pairs, Low, Narrow>(table.block[q], source, 0, d));
         RowRest(table.block, direct, table.blocks, source, out, inner ? 2 * oldStride : oldWidth,
-                oldWidth, newWidth,
+                oldWidth, room,
                 [&d](const ByteRowBlock &block, const uint8_t *from, int32_t origin,
                      uint8_t bytes[16]) {
                     RowBytesMeansTo128<Pairs, Low, Narrow>(block, from, origin, d, bytes);
@@ -772,6 +787,7 @@ PP_TARGET_SSSE3 void ShrinkRows128(uint8_t *pixels, int32_t oldWidth, int32_t ol
                                    const Table &table, const Split &split)
 {
     const auto d = Load128(split);
+    const int32_t room = RowRoom(table.blocks, newWidth, oldStride);
     for (int32_t r = 0; r < oldHeight; ++r) {
         const uint8_t *source = pixels + static_cast<ptrdiff_t>(r) * oldStride;
         uint8_t *out = pixels + static_cast<ptrdiff_t>(r) * newStride;
@@ -788,12 +804,12 @@ PP_TARGET_SSSE3 void ShrinkRows128(uint8_t *pixels, int32_t oldWidth, int32_t ol
                 FillBounce(copy, block.base[0], block.end, source, oldWidth);
                 means = RowMeans128(block, copy, block.base[0], table.pairs, d);
             }
-            if ((q + 1) * kRowBlockOutputs <= newWidth) {
+            if ((q + 1) * kRowBlockOutputs <= room) {
                 Store16(out + q * kRowBlockOutputs, means);
             } else {
                 alignas(16) uint8_t bytes[16];
                 Store16(bytes, means);
-                StoreRowBlock(out, q, newWidth, bytes);
+                StoreRowBlock(out, q, room, bytes);
             }
         }
     }
@@ -1071,7 +1087,8 @@ PP_TARGET_AVX2 void ShrinkRowBytes256(uint8_t *pixels, int32_t oldWidth, int32_t
                                       const ByteRowTable &table, const ByteSplit &split)
 {
     const Bytes256 d = Load256(split);
-    const RowSpans spans = DirectSpans(table, newWidth, oldWidth, oldStride);
+    const int32_t room = RowRoom(table.blocks, newWidth, oldStride);
+    const RowSpans spans = DirectSpans(table, room, oldWidth, oldStride);
     for (int32_t r = 0; r < oldHeight; ++r) {
         const uint8_t *source = pixels + static_cast<ptrdiff_t>(r) * oldStride;
         uint8_t *out = pixels + static_cast<ptrdiff_t>(r) * newStride;
@@ -1085,7 +1102,7 @@ PP_TARGET_AVX2 void ShrinkRowBytes256(uint8_t *pixels, int32_t oldWidth, int32_t
             _mm256_storeu_si256(reinterpret_cast<__m256i *>(out + q * kRowBlockOutputs), bytes);
         }
         RowRest(table.block, q, table.blocks, source, out, inner ? 2 * oldStride : oldWidth,
-                oldWidth, newWidth,
+                oldWidth, room,
                 [&d](const ByteRowBlock &block, const uint8_t *from, int32_t origin,
                      uint8_t bytes[16]) {
                     RowBytesMeansTo256<Pairs, Low, Narrow>(block, from, origin, d, bytes);
@@ -1099,6 +1116,7 @@ PP_TARGET_AVX2 void ShrinkRows256(uint8_t *pixels, int32_t oldWidth, int32_t old
                                   const Table &table, const Split &split)
 {
     const auto d = Load256(split);
+    const int32_t room = RowRoom(table.blocks, newWidth, oldStride);
     for (int32_t r = 0; r < oldHeight; ++r) {
         const uint8_t *source = pixels + static_cast<ptrdiff_t>(r) * oldStride;
         uint8_t *out = pixels + static_cast<ptrdiff_t>(r) * newStride;
@@ -1113,12 +1131,12 @@ PP_TARGET_AVX2 void ShrinkRows256(uint8_t *pixels, int32_t oldWidth, int32_t old
                 FillBounce(copy, block.base[0], block.end, source, oldWidth);
                 means = RowMeans256(block, copy, block.base[0], table.pairs, d);
             }
-            if ((q + 1) * kRowBlockOutputs <= newWidth) {
+            if ((q + 1) * kRowBlockOutputs <= room) {
                 Store16(out + q * kRowBlockOutputs, means);
             } else {
                 alignas(16) uint8_t bytes[16];
                 Store16(bytes, means);
-                StoreRowBlock(out, q, newWidth, bytes);
+                StoreRowBlock(out, q, room, bytes);
             }
         }
     }
