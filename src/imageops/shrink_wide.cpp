@@ -83,11 +83,12 @@ SplitDivisor MakeSplitDivisor(uint32_t d)
 // 2^b that divides the old size: w = 2^b x high + low, and since
 // floor((2^b x H + L) / 2^b) = H + floor(L / 2^b), the sums H of the high
 // parts and L of the low parts give floor(sum / 2^b) in 16 bits; what is
-// left of the divisor is a shift and a multiply-high by its odd part.
+// left of the divisor is a shift when it is a power of two, else one 16-bit
+// multiply-high and shift.
 struct ByteSplit {
     int32_t bits;  // b
-    int32_t shift; // the rest of the divisor's power of two
     int32_t kind;  // DIVIDE_SHIFT or DIVIDE_NARROW
+    int32_t shift; // DIVIDE_SHIFT: the power of two left
     uint32_t multiplier;
     int32_t postShift;
 };
@@ -103,19 +104,20 @@ bool MakeByteSplit(uint32_t divisor, uint32_t maxWeight, uint32_t maxTaps, ByteS
         odd >>= 1;
         ++twos;
     }
-    split = ByteSplit{0, 0, DIVIDE_SHIFT, 0, 0};
-    if (odd != 1) {
-        uint32_t shift = 0;
-        if (!FindNarrowDivisor(odd, split.multiplier, shift))
-            return false;
-        split.kind = DIVIDE_NARROW;
-        split.postShift = static_cast<int32_t>(shift) - 16;
-    }
+    split = ByteSplit{0, DIVIDE_SHIFT, 0, 0, 0};
     for (int32_t b = 0; b <= twos && b <= 6; ++b) {
-        if ((maxWeight >> b) <= 64 && 255 * (divisor >> b) <= 65535 &&
-            255 * ((1u << b) - 1) * maxTaps <= 65535) {
-            split.bits = b;
+        if ((maxWeight >> b) > 64 || 255 * (divisor >> b) > 65535 ||
+            255 * ((1u << b) - 1) * maxTaps > 65535)
+            continue;
+        split.bits = b;
+        if (odd == 1) {
             split.shift = twos - b;
+            return true;
+        }
+        uint32_t shift = 0;
+        if (FindNarrowDivisor(divisor >> b, split.multiplier, shift)) {
+            split.kind = DIVIDE_NARROW;
+            split.postShift = static_cast<int32_t>(shift) - 16;
             return true;
         }
     }
@@ -604,10 +606,9 @@ template <bool Low, bool Narrow>
 PP_TARGET_SSSE3 inline __m128i ByteQuotients128(__m128i high, __m128i low, const Bytes128 &d)
 {
     __m128i t = Low ? _mm_add_epi16(high, _mm_srl_epi16(low, d.bitCount)) : high;
-    t = _mm_srl_epi16(t, d.shift);
     if (Narrow)
-        t = _mm_srl_epi16(_mm_mulhi_epu16(t, d.multiplier), d.postShift);
-    return t;
+        return _mm_srl_epi16(_mm_mulhi_epu16(t, d.multiplier), d.postShift);
+    return _mm_srl_epi16(t, d.shift);
 }
 
 // 16 columns; Pairs is the number of row pairs, or 0 for any number.
@@ -970,10 +971,9 @@ template <bool Low, bool Narrow>
 PP_TARGET_AVX2 inline __m256i ByteQuotients256(__m256i high, __m256i low, const Bytes256 &d)
 {
     __m256i t = Low ? _mm256_add_epi16(high, _mm256_srl_epi16(low, d.bitCount)) : high;
-    t = _mm256_srl_epi16(t, d.shift);
     if (Narrow)
-        t = _mm256_srl_epi16(_mm256_mulhi_epu16(t, d.multiplier), d.postShift);
-    return t;
+        return _mm256_srl_epi16(_mm256_mulhi_epu16(t, d.multiplier), d.postShift);
+    return _mm256_srl_epi16(t, d.shift);
 }
 
 // 32 columns: interleaving within each 16-byte lane and packing within it
