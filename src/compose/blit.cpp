@@ -145,22 +145,41 @@ void MapTail(const uint8_t *src, uint8_t *dst, int32_t c, int32_t end, const int
     }
 }
 
-void Blit8Plain(uint8_t *picture, int32_t pictureStride, const uint8_t *source,
-                int32_t sourceStride, RowRange rows, int32_t x, int32_t y, Clip clip,
-                const int16_t table[256])
+// An 8-bit piece over the picture: the covered rows, and in each the clipped
+// columns, which start at the first clipped column of both buffers' rows.
+struct BlitRows {
+    uint8_t *picture;
+    int32_t pictureStride;
+    const uint8_t *source;
+    int32_t sourceStride;
+    RowRange rows;
+    int32_t x, y;
+    Clip clip;
+};
+
+uint8_t *PictureRow(const BlitRows &b, int32_t r)
 {
-    for (int32_t r = rows.first; r < rows.end; ++r) {
-        uint8_t *dst = picture + static_cast<ptrdiff_t>(y + r) * pictureStride + clip.firstColumn;
-        const uint8_t *src =
-            source + static_cast<ptrdiff_t>(r) * sourceStride + (clip.firstColumn - x);
-        MapTail(src, dst, 0, clip.endColumn - clip.firstColumn, table);
-    }
+    return b.picture + static_cast<ptrdiff_t>(b.y + r) * b.pictureStride + b.clip.firstColumn;
+}
+
+const uint8_t *SourceRow(const BlitRows &b, int32_t r)
+{
+    return b.source + static_cast<ptrdiff_t>(r) * b.sourceStride + (b.clip.firstColumn - b.x);
+}
+
+int32_t ClippedWidth(const BlitRows &b)
+{
+    return b.clip.endColumn - b.clip.firstColumn;
+}
+
+void Blit8Plain(const BlitRows &b, const int16_t table[256])
+{
+    for (int32_t r = b.rows.first; r < b.rows.end; ++r)
+        MapTail(SourceRow(b, r), PictureRow(b, r), 0, ClippedWidth(b), table);
 }
 
 #if PP_HAVE_SSE2
-void Blit8Sse2(uint8_t *picture, int32_t pictureStride, const uint8_t *source, int32_t sourceStride,
-               RowRange rows, int32_t x, int32_t y, Clip clip, const int16_t table[256],
-               const MatchPlan &plan)
+void Blit8Sse2(const BlitRows &b, const int16_t table[256], const MatchPlan &plan)
 {
     __m128i keep[17], from[16], to[16];
     for (int32_t i = 0; i < plan.keepCount; ++i)
@@ -169,11 +188,10 @@ void Blit8Sse2(uint8_t *picture, int32_t pictureStride, const uint8_t *source, i
         from[i] = Splat8(plan.from[i]);
         to[i] = Splat8(plan.to[i]);
     }
-    const int32_t width = clip.endColumn - clip.firstColumn;
-    for (int32_t r = rows.first; r < rows.end; ++r) {
-        uint8_t *dst = picture + static_cast<ptrdiff_t>(y + r) * pictureStride + clip.firstColumn;
-        const uint8_t *src =
-            source + static_cast<ptrdiff_t>(r) * sourceStride + (clip.firstColumn - x);
+    const int32_t width = ClippedWidth(b);
+    for (int32_t r = b.rows.first; r < b.rows.end; ++r) {
+        uint8_t *dst = PictureRow(b, r);
+        const uint8_t *src = SourceRow(b, r);
         int32_t c = 0;
         for (; c + 16 <= width; c += 16) {
             __m128i s = Load16(src + c);
@@ -196,9 +214,7 @@ void Blit8Sse2(uint8_t *picture, int32_t pictureStride, const uint8_t *source, i
 #endif
 
 #if PP_HAVE_AVX2
-PP_TARGET_AVX2 void Blit8Avx2(uint8_t *picture, int32_t pictureStride, const uint8_t *source,
-                              int32_t sourceStride, RowRange rows, int32_t x, int32_t y, Clip clip,
-                              const int16_t table[256], const MatchPlan &plan)
+PP_TARGET_AVX2 void Blit8Avx2(const BlitRows &b, const int16_t table[256], const MatchPlan &plan)
 {
     __m256i keep[17], from[16], to[16];
     for (int32_t i = 0; i < plan.keepCount; ++i)
@@ -207,11 +223,10 @@ PP_TARGET_AVX2 void Blit8Avx2(uint8_t *picture, int32_t pictureStride, const uin
         from[i] = _mm256_set1_epi8(static_cast<char>(plan.from[i]));
         to[i] = _mm256_set1_epi8(static_cast<char>(plan.to[i]));
     }
-    const int32_t width = clip.endColumn - clip.firstColumn;
-    for (int32_t r = rows.first; r < rows.end; ++r) {
-        uint8_t *dst = picture + static_cast<ptrdiff_t>(y + r) * pictureStride + clip.firstColumn;
-        const uint8_t *src =
-            source + static_cast<ptrdiff_t>(r) * sourceStride + (clip.firstColumn - x);
+    const int32_t width = ClippedWidth(b);
+    for (int32_t r = b.rows.first; r < b.rows.end; ++r) {
+        uint8_t *dst = PictureRow(b, r);
+        const uint8_t *src = SourceRow(b, r);
         int32_t c = 0;
         for (; c + 32 <= width; c += 32) {
             __m256i s = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(src + c));
@@ -239,23 +254,30 @@ void Blit8(uint8_t *picture, int32_t pictureHeight, int32_t pictureStride, int32
            int32_t sourceHeight, const uint8_t *source, int32_t x, int32_t y, Clip clip,
            const int16_t table[256], const MatchPlan &plan)
 {
-    RowRange rows = CoveredRows(y, sourceHeight, pictureHeight);
+    const BlitRows b{picture,
+                     pictureStride,
+                     source,
+                     sourceStride,
+                     CoveredRows(y, sourceHeight, pictureHeight),
+                     x,
+                     y,
+                     clip};
     int32_t level = ActiveVectorLevel();
 #if PP_HAVE_AVX2
     if (level >= VECTOR_AVX2) {
-        Blit8Avx2(picture, pictureStride, source, sourceStride, rows, x, y, clip, table, plan);
+        Blit8Avx2(b, table, plan);
         return;
     }
 #endif
 #if PP_HAVE_SSE2
     if (level >= VECTOR_SSE2) {
-        Blit8Sse2(picture, pictureStride, source, sourceStride, rows, x, y, clip, table, plan);
+        Blit8Sse2(b, table, plan);
         return;
     }
 #endif
     (void)level;
     (void)plan;
-    Blit8Plain(picture, pictureStride, source, sourceStride, rows, x, y, clip, table);
+    Blit8Plain(b, table);
 }
 
 // The 4-bit path maps two nibbles at a time through tables of source bytes:
