@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
-"""Markdown table of the median x_memcpy of two Google Benchmark JSON reports
-(before, after) of the same benchmarks."""
+"""Markdown table of the median x_memcpy of several Google Benchmark JSON
+reports of the same benchmarks, one column a report (named after its file),
+in the order given: for instance before.json sse2.json after.json."""
 import json
+import os
 import sys
 
 
@@ -17,15 +19,24 @@ def medians(path):
     return out
 
 
-def main(before_path, after_path):
-    before, after = medians(before_path), medians(after_path)
-    print("| benchmark | bytes | before x memcpy | after x memcpy |")
-    print("|---|---:|---:|---:|")
-    for name, b in after.items():
-        old = before.get(name)
-        was = f"{old['x_memcpy']:.2f}" if old else "-"
-        print(f"| {name.removeprefix('BM_')} | {int(b['bytes'])} | {was} | {b['x_memcpy']:.2f} |")
+def main(paths):
+    reports = [medians(p) for p in paths]
+    names = [os.path.splitext(os.path.basename(p))[0] for p in paths]
+    print("| benchmark | bytes | " + " | ".join(f"{n} x memcpy" for n in names) + " |")
+    print("|---|---:|" + "---:|" * len(names))
+    seen = []
+    for report in reports:
+        seen += [name for name in report if name not in seen]
+    for name in seen:
+        cells, size = [], 0
+        for report in reports:
+            b = report.get(name)
+            cells.append(f"{b['x_memcpy']:.2f}" if b else "-")
+            size = int(b["bytes"]) if b else size
+        print(f"| {name.removeprefix('BM_')} | {size} | " + " | ".join(cells) + " |")
 
 
 if __name__ == "__main__":
-    main(sys.argv[1], sys.argv[2])
+    if len(sys.argv) < 3:
+        sys.exit("usage: bench-compare.py first.json second.json [more.json ...]")
+    main(sys.argv[1:])
