@@ -42,8 +42,9 @@ int32_t LimitVectorLevel(int32_t level);
 #define PP_HAVE_DISPATCH 0
 #endif
 
-// 32- and 64-byte vectors are left out where the compiler cannot keep them
-// aligned on the stack (the Windows builds).
+// Defining PP_NO_AVX2 leaves the 32- and 64-byte loops out, for compilers
+// that cannot keep such vectors aligned on the stack and have no way round
+// it (the Windows builds have one: see CMakeLists.txt).
 #if PP_HAVE_DISPATCH && !defined(PP_NO_AVX2)
 #define PP_HAVE_AVX2 1
 #define PP_HAVE_AVX512 1
