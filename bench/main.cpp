@@ -3,6 +3,7 @@
 // (0 plain where built so, 1 SSE2, 2 SSSE3 and SSE4.1, 3 AVX2, 4 AVX-512
 // with byte permutes).
 #include "imageops/cpu.h"
+#include "pictures.h"
 
 #include <benchmark/benchmark.h>
 
@@ -21,8 +22,8 @@ int main(int argc, char **argv)
             argv[kept++] = argv[i];
     }
     argc = kept;
-    std::printf("vector level %d of %d\n", static_cast<int>(ActiveVectorLevel()),
-                static_cast<int>(SupportedVectorLevel()));
+    std::printf("vector level %d of %d; pictures: %s\n", static_cast<int>(ActiveVectorLevel()),
+                static_cast<int>(SupportedVectorLevel()), ppbench::PictureSource());
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;

@@ -1,7 +1,15 @@
 #include "pictures.h"
 
+#include "imageops/scaling.h"
+#include "piecepaint/host.h"
+#include "piecepaint/piecepaint.h"
+#include "platform/portable/device.h"
+
 #include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <string>
 
 namespace ppbench {
 
@@ -65,9 +73,86 @@ class Canvas {
     Picture &p_;
 };
 
+std::string SampleDir(const std::string &module)
+{
+    return std::string(PP_BINARY_DIR) + "/samples/" + module;
+}
+
+// The 8-bit picture of the last StretchDIBits on the device: its rows as
+// the paint handed them over (bottom row first, as composed).
+Picture PictureSentTo(HDC hdc)
+{
+    const HDC__ *dc = LiveDevice(hdc);
+    for (auto call = dc->log.rbegin(); dc != nullptr && call != dc->log.rend(); ++call) {
+        BITMAPINFOHEADER header;
+        if (call->name != "StretchDIBits" || call->payload.size() < sizeof header)
+            continue;
+        std::memcpy(&header, call->payload.data(), sizeof header);
+        Picture p{header.biWidth, header.biHeight < 0 ? -header.biHeight : header.biHeight, 0, {}};
+        p.stride = Stride8(p.width);
+        if (header.biBitCount != 8 || call->payload.size() < call->pixelOffset + p.Bytes())
+            return Picture{};
+        auto rows = call->payload.begin() + call->pixelOffset;
+        p.pixels.assign(rows, rows + static_cast<ptrdiff_t>(p.Bytes()));
+        p.pixels.resize(p.Bytes() + 2, kBackground);
+        return p;
+    }
+    return Picture{};
+}
+
+// Every garden option: blue roof, six flowers, four rows of logs, smoke,
+// birds, flagpole, the mailbox flag up; natural size at the largest level
+// (about 640 x 480).
+Picture ComposeSample()
+{
+    if (!std::filesystem::is_directory(SampleDir("house")))
+        return Picture{};
+    HMODULE main = ppOpenModule(SampleDir("house").c_str());
+    HMODULE aux = ppOpenModule(SampleDir("house-aux").c_str());
+    HDC hdc = ppCreateDC(PP_DEVICE_TRUECOLOR, 64, 64);
+    OptionRecord options{};
+    options.bits0 = 4u << 14 | 2u << 17 | 2u << 20 | 1u << 8 | 1u << 6 | 1u << 4 | 1u << 12;
+    const uint16_t house[] = {500, 0};
+    Picture p;
+    if (PaintPrt(hdc, main, aux, 0, 0, 64, 64, 4096, 4096, 0, 0, 100, &options, 255, 0, house) ==
+        PP_RESULT_OK)
+        p = PictureSentTo(hdc);
+    ppDeleteDC(hdc);
+    ppCloseModule(aux);
+    ppCloseModule(main);
+    return p;
+}
+
+const Picture &Sample()
+{
+    static const Picture sample = ComposeSample();
+    return sample;
+}
+
+Picture MakeDrawing(int32_t width, int32_t height);
+
 } // namespace
 
+const char *PictureSource()
+{
+    return Sample().width > 0 ? "sample" : "drawing";
+}
+
 Picture MakePicture(int32_t width, int32_t height)
+{
+    const Picture &sample = Sample();
+    if (sample.width <= 0 || sample.height <= 0)
+        return MakeDrawing(width, height);
+    Picture p{width, height, Stride8(width), {}};
+    p.pixels.assign(p.Bytes() + 2, kBackground);
+    ScaleRepeat(sample.pixels.data(), p.pixels.data(), sample.width, sample.height, width, height,
+                static_cast<int32_t>(p.Bytes()));
+    return p;
+}
+
+namespace {
+
+Picture MakeDrawing(int32_t width, int32_t height)
 {
     Picture p{width, height, Stride8(width), {}};
     p.pixels.assign(p.Bytes() + 2, kBackground);
@@ -93,5 +178,7 @@ Picture MakePicture(int32_t width, int32_t height)
     canvas.Rect(0.93, 0.10, 0.96, 0.25, 180);
     return p;
 }
+
+} // namespace
 
 } // namespace ppbench

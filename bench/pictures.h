@@ -1,6 +1,9 @@
-// Pictures that look like composed pieces: flat grey shapes with stepped
-// and slanted edges on a background of 255, a few low accent indices and
-// markers, scaled to the picture size so every size has the same content.
+// The pictures the benchmarks work on: the sample catalogue's composed
+// picture (a house in its garden, every option on, on the background 255)
+// resampled to the size by pixel repetition, so every size has the same
+// content. Where the sample has not been built (it needs the tools), a
+// drawing that looks like composed pieces stands in: flat grey shapes with
+// stepped and slanted edges, a few low accent indices and markers.
 #ifndef PIECEPAINT_BENCH_PICTURES_H
 #define PIECEPAINT_BENCH_PICTURES_H
 
@@ -27,6 +30,9 @@ struct Picture {
 };
 
 Picture MakePicture(int32_t width, int32_t height);
+
+// Which of the two MakePicture gives: "sample" or "drawing".
+const char *PictureSource();
 
 } // namespace ppbench
 
