@@ -110,12 +110,16 @@ __m128i KeptPixels(const uint8_t *above, const uint8_t *row, const uint8_t *belo
     __m128i kept = _mm_cmpeq_epi8(Load16(row), background);
     if (force)
         return kept;
-    for (const uint8_t *line : {above, row, below}) {
-        kept = _mm_or_si128(kept, _mm_cmpeq_epi8(Load16(line - 1), background));
-        kept = _mm_or_si128(kept, _mm_cmpeq_epi8(Load16(line + 1), background));
-    }
-    kept = _mm_or_si128(kept, _mm_cmpeq_epi8(Load16(above), background));
-    return _mm_or_si128(kept, _mm_cmpeq_epi8(Load16(below), background));
+    // Three independent chains of three, merged at the end.
+    __m128i up = _mm_or_si128(_mm_cmpeq_epi8(Load16(above - 1), background),
+                              _mm_cmpeq_epi8(Load16(above), background));
+    __m128i side = _mm_or_si128(_mm_cmpeq_epi8(Load16(row - 1), background),
+                                _mm_cmpeq_epi8(Load16(row + 1), background));
+    __m128i down = _mm_or_si128(_mm_cmpeq_epi8(Load16(below - 1), background),
+                                _mm_cmpeq_epi8(Load16(below), background));
+    up = _mm_or_si128(up, _mm_cmpeq_epi8(Load16(above + 1), background));
+    down = _mm_or_si128(down, _mm_cmpeq_epi8(Load16(below + 1), background));
+    return _mm_or_si128(_mm_or_si128(kept, side), _mm_or_si128(up, down));
 }
 
 // With centre + 4 x edge = 5 and no corner weight (the driver's weights), a
@@ -213,12 +217,15 @@ PP_TARGET_AVX2 __m256i KeptPixels32(const uint8_t *above, const uint8_t *row, co
     __m256i kept = _mm256_cmpeq_epi8(Load32(row), background);
     if (force)
         return kept;
-    for (const uint8_t *line : {above, row, below}) {
-        kept = _mm256_or_si256(kept, _mm256_cmpeq_epi8(Load32(line - 1), background));
-        kept = _mm256_or_si256(kept, _mm256_cmpeq_epi8(Load32(line + 1), background));
-    }
-    kept = _mm256_or_si256(kept, _mm256_cmpeq_epi8(Load32(above), background));
-    return _mm256_or_si256(kept, _mm256_cmpeq_epi8(Load32(below), background));
+    __m256i up = _mm256_or_si256(_mm256_cmpeq_epi8(Load32(above - 1), background),
+                                 _mm256_cmpeq_epi8(Load32(above), background));
+    __m256i side = _mm256_or_si256(_mm256_cmpeq_epi8(Load32(row - 1), background),
+                                   _mm256_cmpeq_epi8(Load32(row + 1), background));
+    __m256i down = _mm256_or_si256(_mm256_cmpeq_epi8(Load32(below - 1), background),
+                                   _mm256_cmpeq_epi8(Load32(below), background));
+    up = _mm256_or_si256(up, _mm256_cmpeq_epi8(Load32(above + 1), background));
+    down = _mm256_or_si256(down, _mm256_cmpeq_epi8(Load32(below + 1), background));
+    return _mm256_or_si256(_mm256_or_si256(kept, side), _mm256_or_si256(up, down));
 }
 
 PP_TARGET_AVX2 bool BlockStays32(const uint8_t *above, const uint8_t *row, const uint8_t *below,
@@ -293,11 +300,17 @@ int32_t FilterRowVector(const uint8_t *above, const uint8_t *row, const uint8_t 
     return FilterRow16(above, row, below, out, width, w);
 }
 
+// Filters the inner rows into the work buffer. A row of the picture is read
+// for the last time when the row below it is filtered, so its result goes
+// back into the picture then, while it is still in the cache: the picture
+// ends as a copy of the work buffer, as one copy at the end would leave it.
+// Returns how many rows from the top went back.
 template <typename Divide>
-void FilterInterior(const uint8_t *pixels, uint8_t *work, int32_t width, int32_t height,
-                    int32_t stride, const FilterWeights &w, bool sixteenBits)
+int32_t FilterInterior(uint8_t *pixels, uint8_t *work, int32_t width, int32_t height,
+                       int32_t stride, const FilterWeights &w, bool sixteenBits)
 {
     const int32_t level = ActiveVectorLevel();
+    int32_t copied = 0;
     for (int32_t r = 1; r < height - 1; ++r) {
         const uint8_t *row = pixels + static_cast<ptrdiff_t>(r) * stride;
         uint8_t *out = work + static_cast<ptrdiff_t>(r) * stride;
@@ -310,7 +323,11 @@ void FilterInterior(const uint8_t *pixels, uint8_t *work, int32_t width, int32_t
             std::memcpy(out + first, row + first, static_cast<size_t>(width - first));
         }
         FilterRow<Divide>(row - stride, row, row + stride, out, first, width, w);
+        const ptrdiff_t above = static_cast<ptrdiff_t>(r - 1) * stride;
+        std::memcpy(pixels + above, work + above, static_cast<size_t>(stride));
+        copied = r;
     }
+    return copied;
 }
 
 } // namespace
@@ -353,13 +370,15 @@ uint8_t *FilterPic(uint8_t *pixels, uint8_t *work, int32_t width, int32_t height
                           bg,
                           force != 0,
                           cornerWeight == 0 && centreWeight + 4 * int64_t{edgeWeight} == 5};
+    int32_t copied = 0;
     if (divisor == 5)
-        FilterInterior<DivideByFive>(pixels, out, width, height, stride, w, sixteenBits);
+        copied = FilterInterior<DivideByFive>(pixels, out, width, height, stride, w, sixteenBits);
     else if (divisor > 1)
-        FilterInterior<DivideBy>(pixels, out, width, height, stride, w, false);
+        copied = FilterInterior<DivideBy>(pixels, out, width, height, stride, w, false);
     else
-        FilterInterior<NoDivide>(pixels, out, width, height, stride, w, false);
+        copied = FilterInterior<NoDivide>(pixels, out, width, height, stride, w, false);
 
-    CopyBuf(pixels, out, size);
+    const uint32_t done = static_cast<uint32_t>(copied) * static_cast<uint32_t>(stride);
+    CopyBuf(pixels + done, out + done, size - done);
     return out;
 }
