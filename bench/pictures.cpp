@@ -101,8 +101,7 @@ Picture PictureSentTo(HDC hdc)
 }
 
 // Every garden option: blue roof, six flowers, four rows of logs, smoke,
-// birds, flagpole, the mailbox flag up; natural size at the largest level
-// (about 640 x 480).
+// birds, flagpole, the mailbox flag up; natural size at the largest level.
 Picture ComposeSample()
 {
     if (!std::filesystem::is_directory(SampleDir("house")))
