@@ -232,23 +232,7 @@ PP_TARGET_AVX2 uint32_t CornerBits32(const uint8_t *pixel, int32_t stride, uint8
 }
 #endif
 
-// The corner bits of the widest block the processor offers at column at
-// of a row: 32 pixels, or 16.
-struct CornerScan {
-    int32_t blockWidth;
-    uint8_t background;
-};
-
-uint32_t CornerBits(const uint8_t *pixel, int32_t stride, CornerScan scan)
-{
-#if PP_HAVE_AVX2
-    if (scan.blockWidth == 32)
-        return CornerBits32(pixel, stride, scan.background);
-#endif
-    return CornerBits16(pixel, stride, Splat8(scan.background));
-}
-
-// Columns 1 to width - 2 of an inner row, a block at a time; the last block is
+// Columns 1 to width - 2 of an inner row, 16 at a time; the last block is
 // moved back to end at column width - 2 and its columns already scanned are
 // left out. A corner's walks may turn a marker ahead of the scan into
 // background, so the scan goes on from the pixel after each corner with a
@@ -257,18 +241,16 @@ int32_t ScanInnerRow(uint8_t *pixels, uint8_t *ramps, const uint8_t *last, int32
                      int32_t height, int32_t stride, uint8_t b)
 {
     int32_t c = 1;
-    CornerScan scan{16, b};
-    if (PP_HAVE_AVX2 && ActiveVectorLevel() >= VECTOR_AVX2 && width >= 34)
-        scan.blockWidth = 32;
-    const int32_t lastBlock = width - 1 - scan.blockWidth;
+    const int32_t lastBlock = width - 17;
     if (lastBlock < 1)
         return c;
+    const __m128i background = Splat8(b);
     const uint8_t *row = pixels + static_cast<ptrdiff_t>(r) * stride;
     while (c < width - 1) {
         const int32_t at = std::min(c, lastBlock);
-        uint32_t bits = CornerBits(row + at, stride, scan) >> (c - at);
+        uint32_t bits = CornerBits16(row + at, stride, background) >> (c - at);
         if (bits == 0) {
-            c = at + scan.blockWidth;
+            c = at + 16;
             continue;
         }
         c += std::countr_zero(bits);
@@ -277,9 +259,45 @@ int32_t ScanInnerRow(uint8_t *pixels, uint8_t *ramps, const uint8_t *last, int32
     }
     return c;
 }
+
+#if PP_HAVE_AVX2
+// The same scan 32 pixels at a time, for rows of 34 pixels or more.
+PP_TARGET_AVX2 int32_t ScanInnerRow32(uint8_t *pixels, uint8_t *ramps, const uint8_t *last,
+                                      int32_t r, int32_t width, int32_t height, int32_t stride,
+                                      uint8_t b)
+{
+    int32_t c = 1;
+    const int32_t lastBlock = width - 33;
+    const uint8_t *row = pixels + static_cast<ptrdiff_t>(r) * stride;
+    while (c < width - 1) {
+        const int32_t at = std::min(c, lastBlock);
+        uint32_t bits = CornerBits32(row + at, stride, b) >> (c - at);
+        if (bits == 0) {
+            c = at + 32;
+            continue;
+        }
+        c += std::countr_zero(bits);
+        VisitPixel(pixels, ramps, last, r, c, width, height, stride, b);
+        ++c;
+    }
+    return c;
+}
+#endif
+
+// The widest scan the processor offers.
+int32_t ScanInnerRowVector(uint8_t *pixels, uint8_t *ramps, const uint8_t *last, int32_t r,
+                           int32_t width, int32_t height, int32_t stride, uint8_t b, bool wide)
+{
+#if PP_HAVE_AVX2
+    if (wide && width >= 34)
+        return ScanInnerRow32(pixels, ramps, last, r, width, height, stride, b);
+#endif
+    (void)wide;
+    return ScanInnerRow(pixels, ramps, last, r, width, height, stride, b);
+}
 #else
-int32_t ScanInnerRow(uint8_t *, uint8_t *, const uint8_t *, int32_t, int32_t, int32_t, int32_t,
-                     uint8_t)
+int32_t ScanInnerRowVector(uint8_t *, uint8_t *, const uint8_t *, int32_t, int32_t, int32_t,
+                           int32_t, uint8_t, bool)
 {
     return 1;
 }
@@ -389,11 +407,12 @@ uint8_t *SmoothEdges(uint8_t *pixels, uint8_t *work, int32_t width, int32_t heig
 
     // The scan sees the picture as earlier walks of this call left it.
     const uint8_t *last = pixels + (bytes - 1);
+    const bool wide = ActiveVectorLevel() >= VECTOR_AVX2;
     for (int32_t r = 0; r < height; ++r) {
         int32_t c = 0;
         if (r > 0 && r < height - 1 && width >= 3) {
             VisitPixel(pixels, ramps, last, r, 0, width, height, stride, b);
-            c = ScanInnerRow(pixels, ramps, last, r, width, height, stride, b);
+            c = ScanInnerRowVector(pixels, ramps, last, r, width, height, stride, b, wide);
         }
         for (; c < width; ++c)
             VisitPixel(pixels, ramps, last, r, c, width, height, stride, b);
