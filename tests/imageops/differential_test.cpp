@@ -326,6 +326,32 @@ struct ShrinkSeam {
     int32_t oldWidth, oldHeight, newWidth, newHeight;
 };
 
+// Shrinks one picture (stride x height bytes and the one byte after) at
+// every vector level and compares with the step-by-step version; the byte
+// after the picture is read, never written.
+void CheckShrink(const ShrinkSeam &seam, const std::vector<uint8_t> &before, const char *what)
+{
+    const int32_t oldStride = Stride8(seam.oldWidth), newStride = Stride8(seam.newWidth);
+    std::vector<uint8_t> expected = before;
+    pptest::ReferenceShrink(expected, seam.oldWidth, seam.oldHeight, seam.newWidth, seam.newHeight,
+                            oldStride, newStride);
+    const size_t used = static_cast<size_t>(newStride) * seam.newHeight;
+    pptest::AtEveryVectorLevel([&] {
+        std::vector<uint8_t> got = before;
+        ShrinkAvg(got.data(), seam.oldWidth, seam.oldHeight, seam.newWidth, seam.newHeight,
+                  oldStride, newStride);
+        ASSERT_TRUE(std::equal(got.begin(), got.begin() + used, expected.begin()))
+            << seam.oldWidth << "x" << seam.oldHeight << " -> " << seam.newWidth << "x"
+            << seam.newHeight << what;
+        ASSERT_EQ(got.back(), before.back());
+    });
+}
+
+size_t ShrinkBytes(const ShrinkSeam &seam)
+{
+    return static_cast<size_t>(Stride8(seam.oldWidth)) * seam.oldHeight + 1;
+}
+
 TEST(Differential, ShrinkAvgSeams)
 {
     const ShrinkSeam seams[] = {
@@ -339,23 +365,10 @@ TEST(Differential, ShrinkAvgSeams)
     };
     std::mt19937 rng(28);
     for (const ShrinkSeam &seam : seams) {
-        const int32_t oldStride = Stride8(seam.oldWidth), newStride = Stride8(seam.newWidth);
-        std::vector<uint8_t> before =
-            pptest::RandomBytes(rng, static_cast<size_t>(oldStride) * seam.oldHeight + 1,
-                                {0, 1, 2, 13, 14, 127, 128, 254, 255, 255});
-        std::vector<uint8_t> expected = before;
-        pptest::ReferenceShrink(expected, seam.oldWidth, seam.oldHeight, seam.newWidth,
-                                seam.newHeight, oldStride, newStride);
-        const size_t used = static_cast<size_t>(newStride) * seam.newHeight;
-        pptest::AtEveryVectorLevel([&] {
-            std::vector<uint8_t> got = before;
-            ShrinkAvg(got.data(), seam.oldWidth, seam.oldHeight, seam.newWidth, seam.newHeight,
-                      oldStride, newStride);
-            ASSERT_TRUE(std::equal(got.begin(), got.begin() + used, expected.begin()))
-                << seam.oldWidth << "x" << seam.oldHeight << " -> " << seam.newWidth << "x"
-                << seam.newHeight;
-            ASSERT_EQ(got.back(), before.back());
-        });
+        CheckShrink(
+            seam,
+            pptest::RandomBytes(rng, ShrinkBytes(seam), {0, 1, 2, 13, 14, 127, 128, 254, 255, 255}),
+            "");
     }
 }
 
@@ -391,29 +404,14 @@ TEST(Differential, ShrinkAvgEveryRatio)
     for (const Axis &axis : axes) {
         for (int32_t old = axis.firstOld; old <= axis.lastOld; ++old) {
             for (int32_t shrunk = std::max(1, old / 4); shrunk <= old; ++shrunk) {
-                const int32_t oldWidth = axis.rows ? old : axis.other;
-                const int32_t oldHeight = axis.rows ? axis.other : old;
-                const int32_t newWidth = axis.rows ? shrunk : axis.other - 3;
-                const int32_t newHeight = axis.rows ? axis.other - 1 : shrunk;
-                const int32_t oldStride = Stride8(oldWidth), newStride = Stride8(newWidth);
-                const size_t size = static_cast<size_t>(oldStride) * oldHeight + 1;
-                for (bool full : {false, true}) {
-                    std::vector<uint8_t> before =
-                        full ? std::vector<uint8_t>(size, 255)
-                             : pptest::RandomBytes(rng, size, {0, 1, 13, 100, 200, 254, 255});
-                    std::vector<uint8_t> expected = before;
-                    pptest::ReferenceShrink(expected, oldWidth, oldHeight, newWidth, newHeight,
-                                            oldStride, newStride);
-                    const size_t used = static_cast<size_t>(newStride) * newHeight;
-                    pptest::AtEveryVectorLevel([&] {
-                        std::vector<uint8_t> got = before;
-                        ShrinkAvg(got.data(), oldWidth, oldHeight, newWidth, newHeight, oldStride,
-                                  newStride);
-                        ASSERT_TRUE(std::equal(got.begin(), got.begin() + used, expected.begin()))
-                            << oldWidth << "x" << oldHeight << " -> " << newWidth << "x"
-                            << newHeight << (full ? " (all 255)" : "");
-                    });
-                }
+                const ShrinkSeam seam{axis.rows ? old : axis.other, axis.rows ? axis.other : old,
+                                      axis.rows ? shrunk : axis.other - 3,
+                                      axis.rows ? axis.other - 1 : shrunk};
+                CheckShrink(
+                    seam,
+                    pptest::RandomBytes(rng, ShrinkBytes(seam), {0, 1, 13, 100, 200, 254, 255}),
+                    "");
+                CheckShrink(seam, std::vector<uint8_t>(ShrinkBytes(seam), 255), " (all 255)");
             }
         }
     }
@@ -429,25 +427,10 @@ TEST(Differential, ShrinkAvgSplitWeights)
     };
     std::mt19937 rng(30);
     for (const ShrinkSeam &seam : seams) {
-        const int32_t oldStride = Stride8(seam.oldWidth), newStride = Stride8(seam.newWidth);
-        const size_t size = static_cast<size_t>(oldStride) * seam.oldHeight + 1;
-        for (bool full : {false, true}) {
-            std::vector<uint8_t> before =
-                full ? std::vector<uint8_t>(size, 255)
-                     : pptest::RandomBytes(rng, size, {0, 1, 2, 13, 127, 128, 254, 255});
-            std::vector<uint8_t> expected = before;
-            pptest::ReferenceShrink(expected, seam.oldWidth, seam.oldHeight, seam.newWidth,
-                                    seam.newHeight, oldStride, newStride);
-            const size_t used = static_cast<size_t>(newStride) * seam.newHeight;
-            pptest::AtEveryVectorLevel([&] {
-                std::vector<uint8_t> got = before;
-                ShrinkAvg(got.data(), seam.oldWidth, seam.oldHeight, seam.newWidth, seam.newHeight,
-                          oldStride, newStride);
-                ASSERT_TRUE(std::equal(got.begin(), got.begin() + used, expected.begin()))
-                    << seam.oldWidth << "x" << seam.oldHeight << " -> " << seam.newWidth << "x"
-                    << seam.newHeight << (full ? " (all 255)" : "");
-            });
-        }
+        CheckShrink(seam,
+                    pptest::RandomBytes(rng, ShrinkBytes(seam), {0, 1, 2, 13, 127, 128, 254, 255}),
+                    "");
+        CheckShrink(seam, std::vector<uint8_t>(ShrinkBytes(seam), 255), " (all 255)");
     }
 }
 
@@ -463,25 +446,9 @@ TEST(Differential, ShrinkAvgSteepRatios)
     };
     std::mt19937 rng(31);
     for (const ShrinkSeam &seam : seams) {
-        const int32_t oldStride = Stride8(seam.oldWidth), newStride = Stride8(seam.newWidth);
-        const size_t size = static_cast<size_t>(oldStride) * seam.oldHeight + 1;
-        for (bool full : {false, true}) {
-            std::vector<uint8_t> before =
-                full ? std::vector<uint8_t>(size, 255)
-                     : pptest::RandomBytes(rng, size, {0, 1, 3, 13, 64, 200, 255});
-            std::vector<uint8_t> expected = before;
-            pptest::ReferenceShrink(expected, seam.oldWidth, seam.oldHeight, seam.newWidth,
-                                    seam.newHeight, oldStride, newStride);
-            const size_t used = static_cast<size_t>(newStride) * seam.newHeight;
-            pptest::AtEveryVectorLevel([&] {
-                std::vector<uint8_t> got = before;
-                ShrinkAvg(got.data(), seam.oldWidth, seam.oldHeight, seam.newWidth, seam.newHeight,
-                          oldStride, newStride);
-                ASSERT_TRUE(std::equal(got.begin(), got.begin() + used, expected.begin()))
-                    << seam.oldWidth << "x" << seam.oldHeight << " -> " << seam.newWidth << "x"
-                    << seam.newHeight << (full ? " (all 255)" : "");
-            });
-        }
+        CheckShrink(seam, pptest::RandomBytes(rng, ShrinkBytes(seam), {0, 1, 3, 13, 64, 200, 255}),
+                    "");
+        CheckShrink(seam, std::vector<uint8_t>(ShrinkBytes(seam), 255), " (all 255)");
     }
 }
 
