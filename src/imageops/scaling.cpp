@@ -76,12 +76,12 @@ struct PermuteTable {
     uint8_t index[kPermuteBlocks][64];
 };
 
-// The pattern of one output row. Shrinking keeps at most one copy of each
-// source pixel, so a row is a gather through the source column of every
-// output pixel; enlarging by less than eight repeats each pixel a counted
-// number of times. counts holds the copies of every source pixel. The
-// pattern lives on the stack (about 29 KB), as nothing may be allocated
-// here beyond the work buffer; wider sources take the plain walk.
+// The pattern of one output row: the source column of every output pixel
+// (shuffled or gathered into place), or for enlarging by less than eight
+// without shuffles the copies of every source pixel (counts). Only the
+// tables the kind uses are filled. The pattern lives on the stack (about
+// 43 KB), as nothing may be allocated here beyond the work buffer; wider
+// rows take the plain walk.
 struct RowPattern {
     RowKind kind;
     int32_t sourceWidth, targetWidth, pixelsEach, pixelsExtra;
@@ -95,6 +95,7 @@ struct RowPattern {
     PermuteTable permute;
     int32_t permuteBlocks; // whole blocks of 64 outputs, before the shuffled ones
 };
+static_assert(sizeof(RowPattern) <= 44 * 1024, "the row pattern lives on the stack");
 
 // Follows every pixel of the block through the four shifts.
 // Returns the shifts the block uses, one bit each.
