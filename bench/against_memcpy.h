@@ -82,6 +82,24 @@ class StageTimer {
     std::vector<std::vector<double>> times_;
 };
 
+// Medians of a paint's stages, in seconds: the whole paint, the selection,
+// the layout (which runs the selection), the effects and the device output.
+struct PaintStages {
+    double whole, select, layout, effects, output;
+};
+
+// The share of the whole each stage takes, as counters; composition is what
+// the others leave. Differences of medians can come out a hair below zero.
+inline void ReportShares(benchmark::State &state, const PaintStages &s)
+{
+    auto share = [&s](double seconds) { return std::max(seconds, 0.0) / s.whole; };
+    state.counters["share_select"] = share(s.select);
+    state.counters["share_layout"] = share(s.layout - s.select);
+    state.counters["share_compose"] = share(s.whole - s.layout - s.effects - s.output);
+    state.counters["share_effects"] = share(s.effects);
+    state.counters["share_output"] = share(s.output);
+}
+
 } // namespace ppbench
 
 #endif

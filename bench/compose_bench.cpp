@@ -258,19 +258,10 @@ void BM_PaintPrt(benchmark::State &state)
         });
     }
     const double paint = timer.MedianOf(kPaint);
-    const double select = timer.MedianOf(kSelect);
-    const double layout = timer.MedianOf(kLayout);
-    const double effects = timer.MedianOf(kEffects);
-    const double output = timer.MedianOf(kOutput);
     state.counters["x_memcpy"] = paint / timer.MedianOf(kMemcpy);
     state.counters["bytes"] = static_cast<double>(bytes);
-    // Differences of medians can come out a hair below zero.
-    auto share = [paint](double seconds) { return std::max(seconds, 0.0) / paint; };
-    state.counters["share_select"] = share(select);
-    state.counters["share_layout"] = share(layout - select);
-    state.counters["share_compose"] = share(paint - layout - effects - output);
-    state.counters["share_effects"] = share(effects);
-    state.counters["share_output"] = share(output);
+    ppbench::ReportShares(state, {paint, timer.MedianOf(kSelect), timer.MedianOf(kLayout),
+                                  timer.MedianOf(kEffects), timer.MedianOf(kOutput)});
     ppDeleteDC(hdc);
 }
 

@@ -149,18 +149,11 @@ void BM_PaintSample(benchmark::State &state)
             });
         }
         const double whole = timer.MedianOf(kPaint);
-        const double select = timer.MedianOf(kSelect);
-        const double layout = timer.MedianOf(kLayout);
-        const double effects = std::max(whole - timer.MedianOf(kPlain), 0.0);
-        const double out = timer.MedianOf(kOutput);
         state.counters["x_memcpy"] = whole / timer.MedianOf(kMemcpy);
         state.counters["bytes"] = static_cast<double>(bytes);
-        auto share = [whole](double seconds) { return std::max(seconds, 0.0) / whole; };
-        state.counters["share_select"] = share(select);
-        state.counters["share_layout"] = share(layout - select);
-        state.counters["share_compose"] = share(whole - layout - effects - out);
-        state.counters["share_effects"] = share(effects);
-        state.counters["share_output"] = share(out);
+        ppbench::ReportShares(state, {whole, timer.MedianOf(kSelect), timer.MedianOf(kLayout),
+                                      std::max(whole - timer.MedianOf(kPlain), 0.0),
+                                      timer.MedianOf(kOutput)});
     }
     ppDeleteDC(hdc);
     ppCloseModule(aux);
