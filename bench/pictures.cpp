@@ -82,8 +82,8 @@ std::string SampleDir(const std::string &module)
 // the paint handed them over (bottom row first, as composed).
 Picture PictureSentTo(HDC hdc)
 {
-    const HDC__ *dc = LiveDevice(hdc);
-    for (auto call = dc->log.rbegin(); dc != nullptr && call != dc->log.rend(); ++call) {
+    std::span<const DeviceCall> log = DeviceLog(hdc);
+    for (auto call = log.rbegin(); call != log.rend(); ++call) {
         BITMAPINFOHEADER header;
         if (call->name != "StretchDIBits" || call->payload.size() < sizeof header)
             continue;
@@ -109,6 +109,7 @@ Picture ComposeSample()
     HMODULE main = ppOpenModule(SampleDir("house").c_str());
     HMODULE aux = ppOpenModule(SampleDir("house-aux").c_str());
     HDC hdc = ppCreateDC(PP_DEVICE_TRUECOLOR, 64, 64);
+    ppDCSetLogging(hdc, 1);
     OptionRecord options{};
     options.bits0 = 4u << 14 | 2u << 17 | 2u << 20 | 1u << 8 | 1u << 6 | 1u << 4 | 1u << 12;
     const uint16_t house[] = {500, 0};

@@ -102,6 +102,8 @@ void BM_PaintSample(benchmark::State &state)
     const auto height = static_cast<int32_t>(state.range(1));
     HDC hdc = ppCreateDC(PP_DEVICE_TRUECOLOR, width, height);
     ppGdiSetLogging(0);
+    // The first paint is recorded: its StretchDIBits calls are replayed below.
+    ppDCSetLogging(hdc, 1);
     // Every garden option: blue roof, six flowers, four rows of logs, smoke,
     // birds, flagpole, the mailbox flag up.
     OptionRecord options{};

@@ -82,6 +82,14 @@ PIECEPAINT_API const uint32_t *ppDCPixels(HDC hdc, int *width, int *height);
  * region. Not recorded in the log. */
 PIECEPAINT_API void ppDCFill(HDC hdc, uint32_t rgb);
 
+/* Call logs. A device context and the process-wide object log record
+ * nothing until logging is switched on for them. When on, each log keeps
+ * at most maxEntries calls and maxBytes bytes of copied bitmaps and text;
+ * a new call pushes out the oldest ones. The newest call is always kept; a
+ * StretchDIBits whose rows alone exceed maxBytes is recorded without them. */
+#define PP_DEFAULT_LOG_ENTRIES 4096u
+#define PP_DEFAULT_LOG_BYTES (64u * 1024u * 1024u)
+
 /* The calls made on the device context, one line each:
  *   <name> <arguments...> -> <result>
  * Integers in decimal, colours and raster operations as 0x%08x, objects as
@@ -91,16 +99,21 @@ PIECEPAINT_API void ppDCFill(HDC hdc, uint32_t rgb);
  * The text stays valid until the next call of this function for the same
  * device context. */
 PIECEPAINT_API const char *ppDCLogText(HDC hdc);
+/* Empties the log and gives its memory back. */
 PIECEPAINT_API void ppDCClearLog(HDC hdc);
-/* Logging is on for a new device context; off, calls are not recorded. */
+/* Off for a new device context; nonzero switches recording on. Switching it
+ * off keeps what was recorded. */
 PIECEPAINT_API void ppDCSetLogging(HDC hdc, int enabled);
+/* Bounds of the device context's log; 0 stands for the default. */
+PIECEPAINT_API void ppDCSetLogLimits(HDC hdc, uint32_t maxEntries, uint32_t maxBytes);
 
 /* The calls that take no device context (CreateRectRgn, CreateSolidBrush,
  * CreatePalette, UnrealizeObject, DeleteObject), process-wide, in the same
- * format. */
+ * format, off until switched on, bounded the same way. */
 PIECEPAINT_API const char *ppGdiLogText(void);
 PIECEPAINT_API void ppGdiClearLog(void);
 PIECEPAINT_API void ppGdiSetLogging(int enabled);
+PIECEPAINT_API void ppGdiSetLogLimits(uint32_t maxEntries, uint32_t maxBytes);
 
 #ifdef __cplusplus
 }

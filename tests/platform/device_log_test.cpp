@@ -85,7 +85,7 @@ TEST_F(CallLog, StretchDIBitsKeepsACopyOfWhatItWasGiven)
     std::vector<uint8_t> given = dib.bits;
     std::memset(dib.bits.data(), 0xEE, dib.bits.size());
 
-    const std::vector<DeviceCall> &log = DeviceLog(dc.get());
+    std::span<const DeviceCall> log = DeviceLog(dc.get());
     ASSERT_EQ(log.size(), 1u);
     const DeviceCall &call = log[0];
     EXPECT_EQ(call.name, "StretchDIBits");
@@ -110,7 +110,7 @@ TEST_F(CallLog, RejectedBitmapIsLoggedWithoutRows)
     EXPECT_EQ(StretchDIBits(dc.get(), 0, 0, 2, 2, 0, 0, 2, 2, dib.Bits(), dib.Info(),
                             DIB_RGB_COLORS, SRCCOPY),
               0);
-    const std::vector<DeviceCall> &log = DeviceLog(dc.get());
+    std::span<const DeviceCall> log = DeviceLog(dc.get());
     ASSERT_EQ(log.size(), 1u);
     EXPECT_EQ(log[0].payload.size(), 40u);
     EXPECT_NE(log[0].text.find("bpp=2 comp=0 used=1 colors=0 rows=0"), std::string::npos);
@@ -156,7 +156,7 @@ TEST_F(CallLog, ArgumentsRecordObjectSerials)
     HBRUSH brush = CreateSolidBrush(0);
     FillRgn(dc.get(), region, brush);
     FillRgn(dc.get(), nullptr, brush);
-    const std::vector<DeviceCall> &log = DeviceLog(dc.get());
+    std::span<const DeviceCall> log = DeviceLog(dc.get());
     ASSERT_EQ(log.size(), 2u);
     EXPECT_EQ(log[0].args, (std::vector<int64_t>{static_cast<int64_t>(ObjectSerial(region)),
                                                  static_cast<int64_t>(ObjectSerial(brush))}));
@@ -187,6 +187,60 @@ TEST_F(CallLog, ClearingAndSwitchingOff)
     DeleteObject(CreateRectRgn(0, 0, 1, 1));
     ppGdiSetLogging(1);
     EXPECT_STREQ(ppGdiLogText(), "");
+}
+
+// The log bounds: the newest calls that fit both bounds are kept; rows that
+// alone exceed the byte bound are left out of their entry.
+struct BoundCase {
+    const char *name;
+    uint32_t maxEntries, maxBytes;
+    int calls;            // GetStretchBltMode calls, then one 4x4 8-bit StretchDIBits
+    size_t kept;          // entries held afterwards
+    uint32_t stretchRows; // rows bytes the StretchDIBits entry holds
+};
+
+class LogBounds : public ::testing::TestWithParam<BoundCase> {};
+
+TEST_P(LogBounds, KeepTheNewestCalls)
+{
+    const BoundCase &c = GetParam();
+    DeviceGuard dc(PP_DEVICE_TRUECOLOR, 4, 4);
+    ppDCSetLogLimits(dc.get(), c.maxEntries, c.maxBytes);
+    for (int i = 0; i < c.calls; ++i)
+        SetStretchBltMode(dc.get(), 1 + i % 4);
+    Dib dib = MakeDib(4, 4, 8, std::vector<uint32_t>(16, 1), {0x102030, 0x405060}, false, 2);
+    StretchDIBits(dc.get(), 0, 0, 4, 4, 0, 0, 4, 4, dib.Bits(), dib.Info(), DIB_RGB_COLORS,
+                  SRCCOPY);
+    std::span<const DeviceCall> log = DeviceLog(dc.get());
+    ASSERT_EQ(log.size(), c.kept);
+    const DeviceCall &last = log.back();
+    EXPECT_EQ(last.name, "StretchDIBits");
+    EXPECT_EQ(last.payload.size() - last.pixelOffset, c.stretchRows);
+    if (log.size() >= 2) { // the call just before it is the last mode set
+        EXPECT_EQ(log[log.size() - 2].args[0], 1 + (c.calls - 1) % 4);
+    }
+    ppDCSetLogLimits(dc.get(), 0, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, LogBounds,
+                         ::testing::Values(BoundCase{"Unbounded", 0, 0, 10, 11, 16},
+                                           BoundCase{"FewEntries", 3, 0, 10, 3, 16},
+                                           BoundCase{"OneEntry", 1, 0, 5, 1, 16},
+                                           BoundCase{"ManyCallsRing", 7, 0, 1000, 7, 16},
+                                           BoundCase{"RowsAboveByteBound", 0, 8, 2, 1, 0}),
+                         [](const ::testing::TestParamInfo<BoundCase> &info) {
+                             return info.param.name;
+                         });
+
+TEST(LogBounds, NewDeviceContextRecordsNothingUntilAsked)
+{
+    HDC dc = ppCreateDC(PP_DEVICE_TRUECOLOR, 2, 2);
+    GetStretchBltMode(dc);
+    EXPECT_STREQ(ppDCLogText(dc), "");
+    ppDCSetLogging(dc, 1);
+    GetStretchBltMode(dc);
+    EXPECT_STREQ(ppDCLogText(dc), "GetStretchBltMode -> 1\n");
+    ppDeleteDC(dc);
 }
 
 // --- host functions ----------------------------------------------------------

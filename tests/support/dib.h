@@ -33,10 +33,15 @@ Dib MakeDib(int32_t width, int32_t height, int bpp, const std::vector<uint32_t> 
 Dib ColumnRamp(int32_t width);
 uint32_t RampColor(int32_t index);
 
-// Owns a device context for the length of a test.
+// Owns a device context for the length of a test; it and the object log
+// record every call.
 class DeviceGuard {
   public:
-    DeviceGuard(int kind, int width, int height) : dc_(ppCreateDC(kind, width, height)) {}
+    DeviceGuard(int kind, int width, int height) : dc_(ppCreateDC(kind, width, height))
+    {
+        ppDCSetLogging(dc_, 1);
+        ppGdiSetLogging(1);
+    }
     ~DeviceGuard() { ppDeleteDC(dc_); }
     DeviceGuard(const DeviceGuard &) = delete;
     DeviceGuard &operator=(const DeviceGuard &) = delete;

@@ -7,6 +7,8 @@ namespace pptest {
 
 DeviceGuard::DeviceGuard(int kind, int width, int height) : hdc_(ppCreateDC(kind, width, height))
 {
+    ppDCSetLogging(hdc_, 1);
+    ppGdiSetLogging(1);
     ClearLogs();
 }
 

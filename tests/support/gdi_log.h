@@ -10,7 +10,8 @@
 
 namespace pptest {
 
-// Owns a device context for the length of a test; both logs start empty.
+// Owns a device context for the length of a test; both logs record every
+// call and start empty.
 class DeviceGuard {
   public:
     DeviceGuard(int kind, int width, int height);

@@ -173,7 +173,7 @@ extern "C" const char *ppDCLogText(HDC hdc)
     if (dc == nullptr)
         return "";
     dc->logText.clear();
-    for (const DeviceCall &call : dc->log)
+    for (const DeviceCall &call : dc->log.Entries())
         dc->logText += call.text + "\n";
     return dc->logText.c_str();
 }
@@ -186,7 +186,13 @@ extern "C" void ppDCClearLog(HDC hdc)
 extern "C" void ppDCSetLogging(HDC hdc, int enabled)
 {
     if (HDC__ *dc = LiveDevice(hdc))
-        dc->logging = enabled != 0;
+        dc->log.on = enabled != 0;
+}
+
+extern "C" void ppDCSetLogLimits(HDC hdc, uint32_t maxEntries, uint32_t maxBytes)
+{
+    if (HDC__ *dc = LiveDevice(hdc))
+        SetLogLimits(dc->log, maxEntries, maxBytes);
 }
 
 extern "C" int GetDeviceCaps(HDC hdc, int index)

@@ -5,12 +5,15 @@
 // does, so a deleted or foreign handle makes a call fail instead of touching
 // freed memory.
 //
-// Logs. Every call made on a device context is recorded in that context's
-// log. Calls that take no device context (CreateRectRgn, CreateSolidBrush,
-// CreatePalette, UnrealizeObject, DeleteObject) go to one process-wide object
-// log. Every entry carries a process-wide sequence number, so the two can be
-// merged into one timeline. Text lines name objects by what they hold, never
-// by address, so a line reads the same in every run:
+// Logs. Recording is off until a host or test asks for it
+// (ppDCSetLogging, ppGdiSetLogging). When on, every call made on a device
+// context is recorded in that context's log; calls that take no device
+// context (CreateRectRgn, CreateSolidBrush, CreatePalette, UnrealizeObject,
+// DeleteObject) go to one process-wide object log. Each log is a ring
+// bounded by a count of entries and a count of bytes (ppDCSetLogLimits,
+// ppGdiSetLogLimits): a new entry pushes out the oldest ones. Every entry carries a process-wide
+// sequence number, so the two can be merged into one timeline. Text lines name objects by what they
+// hold, never by address, so a line reads the same in every run:
 //   rgn(left,top,right,bottom)   brush(0x00bbggrr)   pal(count,0xfnv32)
 //   pal(stock)   null   invalid
 // and a StretchDIBits bitmap as
@@ -25,6 +28,7 @@
 
 #include <cstdint>
 #include <map>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -66,6 +70,31 @@ struct DeviceCall {
     std::string text;         // the line as ppDCLogText shows it, without newline
 };
 
+// One bounded call log: the entries held are slots[first..]. An entry pushed
+// out gives its memory back at once; the emptied slots are dropped in one go
+// once they are as many as the entries held, so a full log costs a constant
+// amount per call and its memory stays put. bytes counts the payload and
+// text of the entries held.
+struct CallLog {
+    bool on = false;
+    uint32_t maxEntries = PP_DEFAULT_LOG_ENTRIES;
+    uint32_t maxBytes = PP_DEFAULT_LOG_BYTES;
+    uint64_t bytes = 0;
+    std::vector<DeviceCall> slots;
+    size_t first = 0;
+
+    std::span<const DeviceCall> Entries() const
+    {
+        return std::span<const DeviceCall>(slots).subspan(first);
+    }
+};
+
+// Files an entry, dropping the oldest ones until both bounds hold again.
+void AppendToLog(CallLog &log, DeviceCall &&call);
+void ClearLog(CallLog &log);
+// Sets the bounds (0 restores a default) and applies them to what is held.
+void SetLogLimits(CallLog &log, uint32_t maxEntries, uint32_t maxBytes);
+
 enum : int { DEVICE_PALETTE_SLOTS = 256, DEVICE_STATIC_COLORS = 20 };
 
 // How far a logical palette is realised on one device.
@@ -90,8 +119,7 @@ struct HDC__ {
     uint32_t systemColors[DEVICE_PALETTE_SLOTS] = {};
     int64_t slotOwner[DEVICE_PALETTE_SLOTS] = {};
     std::map<uint64_t, RealisedPalette> realised; // by palette serial
-    bool logging = true;
-    std::vector<DeviceCall> log;
+    CallLog log;
     std::string logText; // backing store of ppDCLogText
 };
 
@@ -148,9 +176,10 @@ void ppGdiFailCreateNth(int32_t n);
 bool CreationFails();
 
 // Reading the logs (tests and the host API).
-const std::vector<DeviceCall> &DeviceLog(HDC hdc);
+// Valid until the next call recorded in that log.
+std::span<const DeviceCall> DeviceLog(HDC hdc);
 void ClearDeviceLog(HDC hdc);
-const std::vector<DeviceCall> &ObjectLog();
+std::span<const DeviceCall> ObjectLog();
 void ClearObjectLog();
 // The serial a log entry uses for a handle (0 for null).
 uint64_t ObjectSerial(HGDIOBJ object);

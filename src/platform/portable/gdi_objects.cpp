@@ -16,8 +16,7 @@ struct HandleTable {
     std::unordered_set<const void *> devices;
     uint64_t nextSerial = FIRST_SERIAL;
     uint64_t nextSeq = 1;
-    bool objectLogging = true;
-    std::vector<DeviceCall> objectLog;
+    CallLog objectLog;
 };
 
 HandleTable &Table()
@@ -253,12 +252,9 @@ void CallRecord::Finish(HDC__ *dc, int64_t result, const std::string &resultText
     call_.seq = table.nextSeq++;
     call_.result = result;
     call_.text += " -> " + resultText;
-    if (dc != nullptr) {
-        if (dc->logging)
-            dc->log.push_back(std::move(call_));
-    } else if (table.objectLogging) {
-        table.objectLog.push_back(std::move(call_));
-    }
+    CallLog &log = dc != nullptr ? dc->log : table.objectLog;
+    if (log.on)
+        AppendToLog(log, std::move(call_));
 }
 
 void CallRecord::Finish(HDC__ *dc, int64_t result)
@@ -266,39 +262,86 @@ void CallRecord::Finish(HDC__ *dc, int64_t result)
     Finish(dc, result, Format("%lld", result));
 }
 
-bool ObjectLogging()
+namespace {
+
+uint64_t EntryBytes(const DeviceCall &call)
 {
-    return Table().objectLogging;
+    return call.payload.size() + call.text.size();
 }
 
-const std::vector<DeviceCall> &DeviceLog(HDC hdc)
+void TrimLog(CallLog &log)
 {
-    static const std::vector<DeviceCall> none;
+    // The newest entry stays whatever its size; its rows were left out when
+    // they alone exceed the byte bound.
+    while (log.slots.size() - log.first > 1 &&
+           (log.slots.size() - log.first > log.maxEntries || log.bytes > log.maxBytes)) {
+        DeviceCall gone = std::move(log.slots[log.first++]);
+        log.bytes -= EntryBytes(gone);
+    }
+    if (log.first >= log.slots.size() - log.first) {
+        log.slots.erase(log.slots.begin(),
+                        log.slots.begin() + static_cast<std::ptrdiff_t>(log.first));
+        log.first = 0;
+    }
+}
+
+} // namespace
+
+void AppendToLog(CallLog &log, DeviceCall &&call)
+{
+    log.bytes += EntryBytes(call);
+    log.slots.push_back(std::move(call));
+    TrimLog(log);
+}
+
+void ClearLog(CallLog &log)
+{
+    // A cleared log gives its memory back, so a long-lived host that clears
+    // it keeps nothing from earlier paints.
+    std::vector<DeviceCall>().swap(log.slots);
+    log.first = 0;
+    log.bytes = 0;
+}
+
+void SetLogLimits(CallLog &log, uint32_t maxEntries, uint32_t maxBytes)
+{
+    log.maxEntries = maxEntries != 0 ? maxEntries : PP_DEFAULT_LOG_ENTRIES;
+    log.maxBytes = maxBytes != 0 ? maxBytes : PP_DEFAULT_LOG_BYTES;
+    TrimLog(log);
+}
+
+bool ObjectLogging()
+{
+    return Table().objectLog.on;
+}
+
+std::span<const DeviceCall> DeviceLog(HDC hdc)
+{
     HDC__ *dc = LiveDevice(hdc);
-    return dc != nullptr ? dc->log : none;
+    return dc != nullptr ? dc->log.Entries() : std::span<const DeviceCall>();
 }
 
 void ClearDeviceLog(HDC hdc)
 {
     if (HDC__ *dc = LiveDevice(hdc))
-        dc->log.clear();
+        ClearLog(dc->log);
 }
 
-const std::vector<DeviceCall> &ObjectLog()
+std::span<const DeviceCall> ObjectLog()
 {
-    return Table().objectLog;
+    return Table().objectLog.Entries();
 }
 
 void ClearObjectLog()
 {
-    Table().objectLog.clear();
+    ClearLog(Table().objectLog);
 }
 
 extern "C" const char *ppGdiLogText(void)
 {
     static std::string text;
     text.clear();
-    for (const DeviceCall &call : Table().objectLog)
+    for (const DeviceCall &call : Table().objectLog.Entries())
         text += call.text + "\n";
     return text.c_str();
 }
@@ -310,7 +353,12 @@ extern "C" void ppGdiClearLog(void)
 
 extern "C" void ppGdiSetLogging(int enabled)
 {
-    Table().objectLogging = enabled != 0;
+    Table().objectLog.on = enabled != 0;
+}
+
+extern "C" void ppGdiSetLogLimits(uint32_t maxEntries, uint32_t maxBytes)
+{
+    SetLogLimits(Table().objectLog, maxEntries, maxBytes);
 }
 
 extern "C" HRGN CreateRectRgn(int left, int top, int right, int bottom)

@@ -24,8 +24,6 @@
 namespace {
 
 enum : uint32_t { HEADER_BYTES = 40 };
-// Rows are copied into the log only up to this size.
-enum : uint64_t { MAX_LOGGED_ROWS = uint64_t{1} << 28 };
 
 struct DibFormat {
     int32_t width = 0;
@@ -471,8 +469,10 @@ MirrorPlacement PlaceMirrored(int64_t dOrigin, int64_t dExtent, int64_t sOrigin,
 
 // Copies header, colour table and (when the call was accepted) rows into the
 // log entry, and describes them.
+// Rows larger than the log's byte bound are left out, so one entry never
+// outweighs the whole log.
 std::string LogBitmap(DeviceCall &entry, const void *bits, const BITMAPINFO *info, UINT usage,
-                      const DibFormat *format, bool accepted)
+                      const DibFormat *format, bool accepted, uint64_t maxRows)
 {
     if (info == nullptr)
         return "dib(null)";
@@ -487,7 +487,7 @@ std::string LogBitmap(DeviceCall &entry, const void *bits, const BITMAPINFO *inf
         entry.payload.insert(entry.payload.end(), ColorTable(info), ColorTable(info) + tableBytes);
     }
     entry.pixelOffset = static_cast<uint32_t>(entry.payload.size());
-    if (accepted && bits != nullptr && format->imageBytes <= MAX_LOGGED_ROWS) {
+    if (accepted && bits != nullptr && format->imageBytes <= maxRows) {
         const uint8_t *rows = static_cast<const uint8_t *>(bits);
         entry.payload.insert(entry.payload.end(), rows, rows + format->imageBytes);
     }
@@ -588,12 +588,12 @@ extern "C" int StretchDIBits(HDC hdc, int xDest, int yDest, int destWidth, int d
     bool valid = false;
     int result = Stretch(dc, xDest, yDest, destWidth, destHeight, xSrc, ySrc, srcWidth, srcHeight,
                          bits, info, usage, rop, format, valid);
-    if (dc->logging) {
+    if (dc->log.on) {
         CallRecord record("StretchDIBits");
         record.Int(xDest).Int(yDest).Int(destWidth).Int(destHeight);
         record.Int(xSrc).Int(ySrc).Int(srcWidth).Int(srcHeight);
-        record.Text(
-            LogBitmap(record.Entry(), bits, info, usage, valid ? &format : nullptr, result != 0));
+        record.Text(LogBitmap(record.Entry(), bits, info, usage, valid ? &format : nullptr,
+                              result != 0, dc->log.maxBytes));
         record.Int(usage).Hex(rop).Finish(dc, result);
     }
     return result;
