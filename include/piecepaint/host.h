@@ -15,6 +15,22 @@
 extern "C" {
 #endif
 
+/* Functions of this header that a Windows DLL does not export: its exports are the three of
+ * piecepaint.h. */
+#ifdef _WIN32
+#define PIECEPAINT_HOST_API
+#else
+#define PIECEPAINT_HOST_API PIECEPAINT_API
+#endif
+
+/* The library's version as PIECEPAINT_VERSION_STRING spells it, for a host
+ * to compare the library it runs with against the header it was built with. */
+PIECEPAINT_HOST_API const char *ppVersion(void);
+
+/* A result code of PaintPrt in words: what happened and what was drawn;
+ * "unknown result" for any other value. The text is static. */
+PIECEPAINT_HOST_API const char *ppResultText(int result);
+
 /* Bounds on what one paint may take, whatever its catalogue and code lists
  * hold. They are process-wide, like the rest of the library's state, and
  * apply to every later PaintPrt call.
@@ -36,14 +52,6 @@ typedef struct PpLimits {
 #define PP_DEFAULT_MAX_PICTURE_BYTES (64u * 1024u * 1024u)
 #define PP_DEFAULT_MAX_TEMPLATES 4096
 #define PP_DEFAULT_MAX_CODES 4096
-
-/* Windows hosts of the DLL keep the defaults: its exports are the three of
- * piecepaint.h. */
-#ifdef _WIN32
-#define PIECEPAINT_HOST_API
-#else
-#define PIECEPAINT_HOST_API PIECEPAINT_API
-#endif
 
 /* Sets the limits; null restores every default. */
 PIECEPAINT_HOST_API void ppSetLimits(const PpLimits *limits);

@@ -11,6 +11,8 @@
 
 #include <stdint.h>
 
+#include "piecepaint/version.h"
+
 #ifdef _WIN32
 #include <windows.h>
 #ifdef PIECEPAINT_BUILDING

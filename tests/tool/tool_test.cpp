@@ -1,6 +1,7 @@
 // The piecepaint tool end to end: failures are reported, never crashes;
 // show --json and build give back every byte; check finds seeded faults;
 // render paints and explains.
+#include "piecepaint/piecepaint.h"
 #include "support/builders.h"
 #include "tool_harness.h"
 
@@ -512,6 +513,19 @@ TEST_F(ToolTest, BuildsArtAtTheCataloguesDepth)
         EXPECT_EQ(v[104 + k * 8 + 6], 24 + 8 * k);
     }
     EXPECT_EQ(v[104 + 24 + 16], 0xF0); // the 1-pixel variant keeps the first column
+}
+
+} // namespace
+} // namespace pptest
+
+namespace pptest {
+namespace {
+
+TEST_F(ToolTest, VersionNamesTheLibrary)
+{
+    ToolRun run = Run("--version");
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.output, std::string("piecepaint ") + PIECEPAINT_VERSION_STRING + "\n");
 }
 
 } // namespace

@@ -3,6 +3,8 @@
 #include "commands.h"
 #include "tool_util.h"
 
+#include "piecepaint/host.h"
+
 #include <CLI/CLI.hpp>
 
 #include <iostream>
@@ -76,6 +78,7 @@ int main(int argc, char **argv)
 {
     CLI::App app{"piecepaint: render pictures and work with catalogue modules"};
     app.require_subcommand(1);
+    app.set_version_flag("--version", std::string("piecepaint ") + ppVersion());
     pptool::ShowArgs show;
     pptool::CheckArgs check;
     pptool::BuildArgs build;
@@ -87,6 +90,8 @@ int main(int argc, char **argv)
     } catch (const CLI::CallForHelp &e) {
         return app.exit(e);
     } catch (const CLI::CallForAllHelp &e) {
+        return app.exit(e);
+    } catch (const CLI::CallForVersion &e) {
         return app.exit(e);
     } catch (const CLI::ParseError &e) {
         app.exit(e);

@@ -13,33 +13,6 @@ namespace pptool {
 
 namespace {
 
-std::string ResultMeaning(int result)
-{
-    switch (result) {
-    case PP_RESULT_OK:
-        return "picture drawn";
-    case PP_RESULT_NOTHING_SELECTED:
-        return "the configuration selects no piece; nothing drawn";
-    case PP_RESULT_NO_HEADER_MEMORY:
-        return "out of memory for the picture header; nothing drawn";
-    case PP_RESULT_NO_PICTURE_MEMORY:
-        return "out of memory for the picture; nothing drawn";
-    case PP_RESULT_NOT_FOUND:
-        return "a resource was not found (the catalogue or a piece: nothing drawn; the badge: "
-               "everything else drawn)";
-    case PP_RESULT_LOAD_FAILED:
-        return "a resource could not be loaded, or does not hold what it claims (the catalogue "
-               "or a piece: nothing drawn; the badge: everything else drawn)";
-    case PP_RESULT_NO_PIECE_MEMORY:
-        return "out of memory for the piece records; nothing drawn";
-    case PP_RESULT_LOCK_FAILED:
-        return "a resource could not be locked (the catalogue or a piece: nothing drawn; the "
-               "badge: everything else drawn)";
-    default:
-        return "unknown result";
-    }
-}
-
 int DeviceKind(const std::string &name)
 {
     if (name == "truecolor")
@@ -152,7 +125,7 @@ int RunRender(const RenderArgs &args, std::ostream &out)
                  static_cast<int>(dest[3]), static_cast<int>(avail[0]), static_cast<int>(avail[1]),
                  args.badge ? 1 : 0, args.level, args.zoom, haveOptions ? &options.record : nullptr,
                  args.background, args.brightness, extra.empty() ? nullptr : codes.data());
-    out << "result " << result << ": " << ResultMeaning(result) << "\n";
+    out << "result " << result << ": " << ppResultText(result) << "\n";
 
     if (!args.output.empty()) {
         int width = 0, height = 0;
