@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include <string>
 #include <vector>
 
@@ -282,6 +284,48 @@ TEST(Brushes, ColourRefBecomesRgbWithHighByteZero)
     EXPECT_EQ(dc.At(0, 0), 0x00010203u);
     DeleteObject(region);
     DeleteObject(brush);
+}
+
+// Each kind of brush colour, with the default palette selected and then a
+// logical one of three entries.
+TEST(Brushes, ColourKindsPaintAsTheirHighByteSays)
+{
+    struct Row {
+        COLORREF color;
+        uint32_t withDefault, withLogical;
+    };
+    const Row rows[] = {
+        {0x01000003, 0x808000, 0x102030}, // PALETTEINDEX: entry 3; past the logical table, entry 0
+        {0x01000002, 0x008000, 0x708090}, // PALETTEINDEX inside both
+        {0x01000103, 0x000000, 0x102030}, // the low word counts: 259 is past, entry 0
+        {0x03000002, 0x008000, 0x708090}, // any odd high byte is a palette index
+        {0xFF000001, 0x800000, 0x405060},
+        {0x10FF0003, 0x000000, 0x000000}, // DIBINDEX: no colour table, pixel 0
+        {0x02123456, 0x563412, 0x563412}, // PALETTERGB: the low 24 bits
+        {0x20FF0001, 0x0100FF, 0x0100FF}, // other even high bytes likewise
+    };
+    PALETTEENTRY entries[3] = {{0x10, 0x20, 0x30, 0}, {0x40, 0x50, 0x60, 0}, {0x70, 0x80, 0x90, 0}};
+    std::vector<uint8_t> log(4 + sizeof entries);
+    LOGPALETTE head{0x300, 3, {}};
+    std::memcpy(log.data(), &head, 4);
+    std::memcpy(log.data() + 4, entries, sizeof entries);
+    HPALETTE logical = CreatePalette(reinterpret_cast<const LOGPALETTE *>(log.data()));
+    for (const Row &row : rows) {
+        DeviceGuard dc(PP_DEVICE_TRUECOLOR, 4, 1);
+        HRGN region = CreateRectRgn(0, 0, 1, 1);
+        HRGN framed = CreateRectRgn(2, 0, 3, 1);
+        HBRUSH brush = CreateSolidBrush(row.color);
+        FillRgn(dc.get(), region, brush);
+        HGDIOBJ stock = SelectPalette(dc.get(), logical, FALSE);
+        FrameRgn(dc.get(), framed, brush, 1, 1);
+        SelectPalette(dc.get(), static_cast<HPALETTE>(stock), FALSE);
+        EXPECT_EQ(dc.At(0, 0), row.withDefault) << std::hex << row.color;
+        EXPECT_EQ(dc.At(2, 0), row.withLogical) << std::hex << row.color;
+        DeleteObject(brush);
+        DeleteObject(framed);
+        DeleteObject(region);
+    }
+    DeleteObject(logical);
 }
 
 TEST(Brushes, SelectObjectReturnsThePreviousBrush)

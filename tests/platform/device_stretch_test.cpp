@@ -135,6 +135,37 @@ TEST(StretchResult, ClippedAwayStillReportsRows)
     EXPECT_EQ(dc.Pixels(), std::vector<uint32_t>(64, 0u));
 }
 
+// A stretch whose source part and visible destination meet once mapped (each
+// widened by a pixel) but that draws no pixel reports 0; one whose mapped
+// ranges miss each other reports its rows.
+TEST(StretchResult, StretchThatMeetsButDrawsNothingReportsZero)
+{
+    struct Case {
+        int clipLeft, clipRight, dx, dw, sx, sw, mode, expected;
+    };
+    const Case cases[] = {
+        {0, 4, 0, 8, -2, 4, BLACKONWHITE, 0}, // source columns land on 4..7, the clip ends at 4
+        {0, 4, 0, 8, -2, 4, COLORONCOLOR, 0},
+        {0, 4, 7, -8, -2, 4, BLACKONWHITE, 0}, // mirrored destination
+        {0, 5, 0, 8, -2, 4, BLACKONWHITE, 3},  // pixel 4 is drawn
+        {5, 8, 0, 8, 2, 4, BLACKONWHITE, 3},   // mapped range [0, 4) misses [5, 8) even widened
+        {0, 1, 0, 2, -2, 4, WHITEONBLACK, 0},  // shrinking: pixel 0's group lies outside
+        {0, 1, 0, 1, -3, 4, WHITEONBLACK, 3},  // back-mapped source misses the bitmap
+        {0, 4, 0, 4, -2, 4, BLACKONWHITE, 3},  // 1:1 is not stretching: rows reported
+    };
+    Dib dib = Numbered(4, 3);
+    for (const Case &c : cases) {
+        DeviceGuard dc(PP_DEVICE_TRUECOLOR, 8, 3);
+        ppDCFill(dc.get(), untouched);
+        HRGN clip = CreateRectRgn(c.clipLeft, 0, c.clipRight, 3);
+        SelectObject(dc.get(), clip);
+        DeleteObject(clip);
+        SetStretchBltMode(dc.get(), c.mode);
+        EXPECT_EQ(Draw(dc.get(), dib, c.dx, 0, c.dw, 3, c.sx, 0, c.sw, 3), c.expected)
+            << c.clipLeft << " " << c.clipRight << " " << c.dx << " " << c.dw << " " << c.sx;
+    }
+}
+
 // --- which source pixel lands where ----------------------------------------
 
 // The groups the nearest-neighbour rule gives, straight from its two formulas.

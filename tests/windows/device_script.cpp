@@ -134,6 +134,8 @@ class PortableRunner {
             return Region(t);
         if (c == "stretch")
             return Stretch(t);
+        if (c == "palette")
+            return Palette(t);
         if (c == "caps" && t.size() == 3)
             return GetDeviceCaps(dc_, Int(t[1])) & Int(t[2]);
         if (c == "pal" && t.size() == 3)
@@ -150,6 +152,9 @@ class PortableRunner {
         picture.height = height;
         picture.pixels.assign(pixels, pixels + static_cast<size_t>(width) * height);
         ppDeleteDC(dc_);
+        if (palette_ != nullptr)
+            DeleteObject(palette_);
+        palette_ = nullptr;
         dc_ = nullptr;
         return 1;
     }
@@ -195,6 +200,32 @@ class PortableRunner {
         return result;
     }
 
+    int Palette(const std::vector<std::string> &t)
+    {
+        if (t.size() != 2)
+            return -1;
+        std::vector<uint8_t> bytes(4);
+        std::stringstream in(t[1]);
+        std::string part;
+        uint16_t count = 0;
+        while (count < 256 && std::getline(in, part, ':')) {
+            unsigned long rgb = std::stoul(part, nullptr, 0);
+            bytes.insert(bytes.end(),
+                         {static_cast<uint8_t>(rgb >> 16), static_cast<uint8_t>(rgb >> 8),
+                          static_cast<uint8_t>(rgb), 0});
+            ++count;
+        }
+        LOGPALETTE head{0x300, count, {}};
+        std::memcpy(bytes.data(), &head, 4);
+        HPALETTE palette = CreatePalette(reinterpret_cast<const LOGPALETTE *>(bytes.data()));
+        if (palette == nullptr || SelectPalette(dc_, palette, FALSE) == nullptr)
+            return 0;
+        if (palette_ != nullptr)
+            DeleteObject(palette_);
+        palette_ = palette;
+        return 1;
+    }
+
     int Stretch(const std::vector<std::string> &t)
     {
         if (t.size() != 11)
@@ -213,6 +244,7 @@ class PortableRunner {
 
     fs::path folder_;
     HDC dc_ = nullptr;
+    HPALETTE palette_ = nullptr;
     std::string current_;
     std::map<std::string, HMODULE> modules_;
 };

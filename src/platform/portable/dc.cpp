@@ -239,7 +239,7 @@ extern "C" BOOL FillRgn(HDC hdc, HRGN region, HBRUSH brush)
     HGDIOBJ__ *fill = UsableObject(brush, GdiKind::Brush);
     BOOL result = rgn != nullptr && fill != nullptr ? TRUE : FALSE;
     if (result)
-        FillDeviceRect(dc, rgn->rect, SurfaceColor(fill->color));
+        FillDeviceRect(dc, rgn->rect, BrushPixel(dc, fill->color));
     record.Finish(dc, result);
     return result;
 }
@@ -261,7 +261,7 @@ extern "C" BOOL FrameRgn(HDC hdc, HRGN region, HBRUSH brush, int width, int heig
             DeviceRect bands[4];
             int count = FrameBands(rgn->rect, width, height, bands);
             for (int i = 0; i < count; ++i)
-                FillDeviceRect(dc, bands[i], SurfaceColor(fill->color));
+                FillDeviceRect(dc, bands[i], BrushPixel(dc, fill->color));
         }
     }
     record.Finish(dc, result);

@@ -150,6 +150,10 @@ inline uint32_t SurfaceColor(COLORREF color)
     return ((color & 0xFFu) << 16) | (color & 0xFF00u) | ((color >> 16) & 0xFFu);
 }
 
+// The surface pixel a brush colour paints on dc (palette indices through the
+// palette selected in it).
+uint32_t BrushPixel(const HDC__ *dc, COLORREF color);
+
 // Builds one log entry; Finish files it with the device context or in the
 // object log (when the context is null), when logging is on there.
 class CallRecord {

@@ -94,6 +94,25 @@ UINT Realise(HDC__ *dc, HGDIOBJ__ *palette)
 
 } // namespace
 
+uint32_t BrushPixel(const HDC__ *dc, COLORREF color)
+{
+    // Bit 24 makes the low word an index into the selected logical palette,
+    // whatever the rest of the high byte holds; an index past the palette
+    // takes its first entry.
+    if ((color & 0x01000000u) != 0) {
+        const std::vector<PALETTEENTRY> &entries = dc->palette->entries;
+        size_t index = color & 0xFFFFu;
+        if (entries.empty())
+            return 0;
+        return EntryColor(entries[index < entries.size() ? index : 0]);
+    }
+    // DIBINDEX names an entry of the surface's own colour table; a 32-bit
+    // surface has none, so the pixel value is the index's 0.
+    if ((color >> 16) == 0x10FFu)
+        return 0;
+    return SurfaceColor(color); // RGB and PALETTERGB alike: the low 24 bits
+}
+
 extern "C" HPALETTE CreatePalette(const LOGPALETTE *palette)
 {
     CallRecord record("CreatePalette");

@@ -467,6 +467,30 @@ MirrorPlacement PlaceMirrored(int64_t dOrigin, int64_t dExtent, int64_t sOrigin,
     return place;
 }
 
+// Whether a stretching call finds anything to draw before any pixel is
+// mapped: the part of the source inside the bitmap, mapped to the destination
+// with truncating division and widened by a pixel each side, must meet the
+// visible destination, and that overlap, mapped back and widened alike, must
+// meet the source again. A call that fails this draws nothing and still
+// reports its rows; one that passes yet draws no pixel reports 0. dOrigin is
+// the origin PlaceMirrored settled on; [sVisLo, sVisHi) and [dVisLo, dVisHi)
+// are the source inside the bitmap and the visible destination.
+bool MappedRangesMeet(int64_t dOrigin, int64_t dExtent, int64_t sOrigin, int64_t sExtent,
+                      int64_t sVisLo, int64_t sVisHi, int64_t dVisLo, int64_t dVisHi)
+{
+    int64_t sBase = sOrigin + (sExtent < 0 ? 1 : 0);
+    int64_t a = (sVisLo - sBase) * dExtent / sExtent;
+    int64_t b = (sVisHi - sBase) * dExtent / sExtent;
+    int64_t lo = std::max(std::min(a, b) + dOrigin - 1, dVisLo);
+    int64_t hi = std::min(std::max(a, b) + dOrigin + 1, dVisHi);
+    if (lo >= hi)
+        return false;
+    int64_t dBase = dOrigin + (dExtent < 0 ? 1 : 0);
+    a = sOrigin + (lo - dBase) * sExtent / dExtent;
+    b = sOrigin + (hi - dBase) * sExtent / dExtent;
+    return std::max(std::min(a, b) - 1, sVisLo) < std::min(std::max(a, b) + 1, sVisHi);
+}
+
 // Copies header, colour table and (when the call was accepted) rows into the
 // log entry, and describes them.
 // Rows larger than the log's byte bound are left out, so one entry never
@@ -550,10 +574,28 @@ int Stretch(HDC__ *dc, int xDest, int yDest, int destWidth, int destHeight, int 
         vis.top = static_cast<int32_t>(std::clamp<int64_t>(py.lo, vis.top, vis.bottom));
         vis.bottom = static_cast<int32_t>(std::clamp<int64_t>(py.hi, vis.top, vis.bottom));
     }
+    if (stretching) {
+        DeviceRect shown = VisibleRect(dc);
+        int64_t dxLo, dxHi, dyLo, dyHi;
+        Bounds(xDest, destWidth, dxLo, dxHi);
+        Bounds(yDest, destHeight, dyLo, dyHi);
+        bool meet =
+            MappedRangesMeet(px.origin, destWidth, xSrc, srcWidth, std::max<int64_t>(xLo, 0),
+                             std::min<int64_t>(xHi, format.width),
+                             std::max<int64_t>(dxLo, shown.left),
+                             std::min<int64_t>(dxHi, shown.right)) &&
+            MappedRangesMeet(py.origin, destHeight, sy, srcHeight, std::max<int64_t>(yLo, 0),
+                             std::min<int64_t>(yHi, height), std::max<int64_t>(dyLo, shown.top),
+                             std::min<int64_t>(dyHi, shown.bottom));
+        if (!meet)
+            return result;
+    }
+    // From here on a stretching call that draws no pixel reports 0.
+    int drawnNothing = stretching ? 0 : result;
     Axis ax, ay;
     if (!SetUpAxis(px.origin, destWidth, xSrc, srcWidth, vis.left, vis.right, format.width, ax) ||
         !SetUpAxis(py.origin, destHeight, sy, srcHeight, vis.top, vis.bottom, format.height, ay))
-        return result;
+        return drawnNothing;
 
     SourceImage src;
     src.bits = static_cast<const uint8_t *>(bits);
@@ -566,7 +608,7 @@ int Stretch(HDC__ *dc, int xDest, int yDest, int destWidth, int destHeight, int 
         return result;
     }
     if (!MapNearest(ax) || !MapNearest(ay))
-        return result;
+        return drawnNothing;
     bool shrinking = ax.shrinking || ay.shrinking;
     if (!shrinking || mode == COLORONCOLOR)
         DrawSingle(dc, src, ax, ay);

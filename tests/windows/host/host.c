@@ -20,6 +20,7 @@
  *   frame <left> <top> <right> <bottom> <colorref> <width> <height>
  *   stretch <dx> <dy> <dw> <dh> <sx> <sy> <sw> <sh> <packed DIB file> <offset of the bits>
  *   caps <index> <mask>
+ *   palette <0xRRGGBB>[:<0xRRGGBB>...]   (a logical palette, selected)
  *   pal <flag> <message>
  *   end
  * Modules are file names in the script's folder, or '-' for null; a name
@@ -68,6 +69,7 @@ struct Picture {
     HDC dc;
     HBITMAP bitmap;
     HGDIOBJ previous;
+    HPALETTE palette;
     uint32_t *pixels;
     int width;
     int height;
@@ -204,6 +206,10 @@ static int EndPicture(void)
     fwrite(picture.pixels, 4, (size_t)picture.width * (size_t)picture.height, out);
     fclose(out);
     SelectObject(picture.dc, picture.previous);
+    if (picture.palette != NULL) {
+        SelectPalette(picture.dc, (HPALETTE)GetStockObject(DEFAULT_PALETTE), FALSE);
+        DeleteObject(picture.palette);
+    }
     DeleteObject(picture.bitmap);
     DeleteDC(picture.dc);
     memset(&picture, 0, sizeof picture);
@@ -250,6 +256,41 @@ static int Region(char **t, int n, int command)
         DeleteObject(brush);
     DeleteObject(region);
     return result;
+}
+
+/* Colours joined by ':' into a logical palette selected in the picture's
+ * device context; a later palette replaces it. */
+static int SelectLogicalPalette(char **t, int n)
+{
+    struct {
+        WORD version;
+        WORD count;
+        PALETTEENTRY entries[256];
+    } log;
+    const char *p;
+    HPALETTE palette;
+    if (n != 2)
+        return -1;
+    memset(&log, 0, sizeof log);
+    log.version = 0x300;
+    for (p = t[1]; *p != '\0' && log.count < 256;) {
+        char *end;
+        unsigned long rgb = strtoul(p, &end, 0);
+        log.entries[log.count].peRed = (BYTE)(rgb >> 16);
+        log.entries[log.count].peGreen = (BYTE)(rgb >> 8);
+        log.entries[log.count].peBlue = (BYTE)rgb;
+        ++log.count;
+        if (end == p)
+            break;
+        p = *end == ':' ? end + 1 : end;
+    }
+    palette = CreatePalette((LOGPALETTE *)&log);
+    if (palette == NULL || SelectPalette(picture.dc, palette, FALSE) == NULL)
+        return 0;
+    if (picture.palette != NULL)
+        DeleteObject(picture.palette);
+    picture.palette = palette;
+    return 1;
 }
 
 static int Stretch(char **t, int n)
@@ -309,6 +350,8 @@ static int Run(char **t, int n)
         return Region(t, n, 'r');
     if (strcmp(c, "stretch") == 0)
         return Stretch(t, n);
+    if (strcmp(c, "palette") == 0)
+        return SelectLogicalPalette(t, n);
     if (strcmp(c, "caps") == 0 && n == 3)
         return GetDeviceCaps(picture.dc, Int(t[1])) & Int(t[2]);
     if (strcmp(c, "pal") == 0 && n == 3)
