@@ -123,8 +123,9 @@ size_t EditDistance(const std::string &a, const std::string &b)
 
 std::string DidYouMean(const std::string &given, const std::vector<std::string> &known)
 {
-    // A third of the name may be wrong, at least one letter and at most three.
-    size_t limit = std::clamp<size_t>(given.size() / 3, 1, 3);
+    // A third of the name may be wrong, at least two letters (a swap) and at
+    // most three.
+    size_t limit = std::clamp<size_t>(given.size() / 3, 2, 3);
     const std::string *best = nullptr;
     size_t bestDistance = limit + 1;
     for (const std::string &name : known) {
