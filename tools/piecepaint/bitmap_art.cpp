@@ -18,9 +18,34 @@ std::vector<Rgb> LibraryPalette()
     return colors;
 }
 
+std::vector<Rgb> EffectsPalette()
+{
+    // Accents at even indices 2 to 12, each repeated at the odd index above
+    // it (the effects lower a computed odd index below 14 by one).
+    static const Rgb accents[6] = {{196, 48, 36},  {72, 156, 56}, {64, 116, 196},
+                                   {248, 204, 40}, {128, 80, 40}, {32, 100, 44}};
+    std::vector<Rgb> colors(256);
+    colors[0] = {0, 0, 0};
+    colors[1] = {255, 0, 255}; // the marker
+    for (size_t i = 0; i < 6; ++i)
+        colors[2 + 2 * i] = colors[3 + 2 * i] = accents[i];
+    colors[13] = {255, 0, 255}; // a key colour
+    for (size_t i = 14; i < 256; ++i)
+        colors[i] = {static_cast<uint8_t>(i), static_cast<uint8_t>(i), static_cast<uint8_t>(i)};
+    return colors;
+}
+
 std::vector<Rgb> BuiltinPalette(const std::string &name, int32_t colorCount,
                                 const std::string &where)
 {
+    if (name == "effects") {
+        if (colorCount != 256)
+            throw ToolError(where +
+                            ": the \"effects\" palette has 256 colours but the catalogue "
+                            "has colorCount " +
+                            std::to_string(colorCount));
+        return EffectsPalette();
+    }
     if (name == "grey" || name == "gray") {
         std::vector<Rgb> colors;
         for (int32_t i = 0; i < colorCount; ++i) {
@@ -48,8 +73,9 @@ std::vector<Rgb> BuiltinPalette(const std::string &name, int32_t colorCount,
                 {128, 128, 128}, {255, 0, 0},   {0, 255, 0},   {255, 255, 0},
                 {0, 0, 255},     {255, 0, 255}, {0, 255, 255}, {255, 255, 255}};
     }
-    throw ToolError(where + ": unknown built-in palette \"" + name +
-                    "\" (known: library, grey, vga16)");
+    throw ToolError(where + ": unknown built-in palette \"" + name + "\"" +
+                    DidYouMean(name, {"effects", "library", "grey", "vga16"}) +
+                    " (known: effects, library, grey, vga16)");
 }
 
 namespace {

@@ -31,7 +31,12 @@ struct ArtSettings {
 
 // The 256 colours the library selects on palette devices.
 std::vector<Rgb> LibraryPalette();
-// "library" (256), "grey" (256 or 16) or "vga16" (16).
+// The tool's default for 256 colours, laid out for the effects that
+// compute on indices: 0 black, 1 the marker, accents at 2 to 12 (odd ones
+// repeating the even one below), 13 a key colour, 14 to 254 greys equal to
+// their index, 255 white.
+std::vector<Rgb> EffectsPalette();
+// "effects" (256), "library" (256), "grey" (256 or 16) or "vga16" (16).
 std::vector<Rgb> BuiltinPalette(const std::string &name, int32_t colorCount,
                                 const std::string &where);
 // The "palette" value of a description: a built-in name, a list of colours

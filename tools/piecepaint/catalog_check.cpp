@@ -229,7 +229,7 @@ std::string Describe(uint16_t id, int32_t level, size_t index, bool aux)
 }
 
 void CheckVariantTable(Report &report, const std::string &name, const Bytes &bitmap, size_t table,
-                       const Expectation &e, int32_t bitsPerPixel)
+                       const Expectation &e, int32_t bitsPerPixel, bool shrinkAllowed)
 {
     int32_t extent = e.variants == 'w' ? e.width : e.height;
     uint16_t firstOffset = 0;
@@ -267,11 +267,19 @@ void CheckVariantTable(Report &report, const std::string &name, const Bytes &bit
             return;
         }
     }
-    if (entries < extent)
-        report.Note(name + ": the variant table holds " + std::to_string(entries) +
-                    " entries, so the piece cannot be drawn smaller than " +
-                    std::to_string(extent - entries + 1) + " pixels along its " +
-                    (e.variants == 'w' ? "width" : "height") + " without reading past it");
+    if (entries < extent) {
+        std::string text = name + ": the variant table holds " + std::to_string(entries) +
+                           " entries, so the piece cannot be drawn smaller than " +
+                           std::to_string(extent - entries + 1) + " pixels along its " +
+                           (e.variants == 'w' ? "width" : "height") + " without reading past it";
+        // With shrinking allowed a fixed level's zoom can ask for any size,
+        // and the whole paint then fails with result 8.
+        if (shrinkAllowed)
+            report.Problem(text + "; the catalogue allows shrinking, so a small zoom fails the "
+                                  "paint (result 8)");
+        else
+            report.Note(text);
+    }
 }
 
 void CheckBitmap(Report &report, const std::string &name, const Bytes &bitmap, const Expectation &e,
@@ -309,7 +317,8 @@ void CheckBitmap(Report &report, const std::string &name, const Bytes &bitmap, c
         return;
     }
     if (e.variants != 0) {
-        CheckVariantTable(report, name, bitmap, table, e, h.bitsPerPixel);
+        CheckVariantTable(report, name, bitmap, table, e, h.bitsPerPixel,
+                          (h.paintFlags & PAINT_SHRINK) != 0);
         return;
     }
     if (width != e.width || height != e.height) {
@@ -445,11 +454,40 @@ std::vector<Finding> CheckModule(const ResourceMap &resources, const ResourceMap
     std::set<std::pair<bool, uint16_t>> used;
     CheckTemplates(report, view, resources, aux, used);
     CheckBadge(report, aux, view.header);
+    bool tableRead = view.templatesMissing == 0 && view.header.templateCount > 0 &&
+                     view.header.templateOffset >= CATALOG_HEADER_SIZE;
+    if (!tableRead) {
+        // Without the templates every bitmap would be listed as unused.
+        report.Note("resources are not matched against templates: the template table cannot be "
+                    "read");
+        return report.Take();
+    }
     for (auto &[id, bytes] : resources)
         if (id != catalogueId && id != badgeId && used.count({false, id}) == 0 &&
             (&aux != &resources || used.count({true, id}) == 0))
             report.Note("resource " + std::to_string(id) + " is not used by any template");
     return report.Take();
+}
+
+std::vector<Finding> DescriptionFindings(const Json &catalogue)
+{
+    std::vector<Finding> findings;
+    if (!catalogue.is_object() || !catalogue.contains("colorCount"))
+        return findings;
+    const Json &colours = catalogue["colorCount"];
+    bool sixteen = (colours.is_number_integer() && colours.get<int64_t>() == 16) ||
+                   (colours.is_string() && colours.get<std::string>() == "16");
+    if (!sixteen)
+        return findings;
+    std::string missing;
+    for (const char *band : {"bgIndex0", "bgIndex128", "bgIndex192"})
+        if (!catalogue.contains(band))
+            missing += (missing.empty() ? "" : ", ") + std::string(band);
+    if (!missing.empty())
+        findings.push_back({true, "catalogue: a 16-colour catalogue must set its background bands "
+                                  "bgIndex0, bgIndex128 and bgIndex192 (left out: " +
+                                      missing + "; they would paint the background black)"});
+    return findings;
 }
 
 } // namespace pptool

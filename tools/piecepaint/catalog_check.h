@@ -29,6 +29,10 @@ bool InDecodedCodeSpace(uint16_t code);
 std::vector<Finding> CheckModule(const ResourceMap &resources, const ResourceMap &aux,
                                  const CheckOptions &options);
 
+// What only the description shows: a 16-colour catalogue that leaves its
+// background bands out (they would all be index 0, black).
+std::vector<Finding> DescriptionFindings(const Json &catalogue);
+
 } // namespace pptool
 
 #endif

@@ -254,6 +254,11 @@ Bytes CatalogFromJson(const Json &desc, const std::string &where)
     for (const Field &field : headerFields)
         if (desc.contains(field.name))
             ReadField(desc[field.name], field, bytes.data(), where + "." + field.name);
+    // Left out, baseLevel follows from levelCount: the largest of the levels
+    // the layout searches.
+    int16_t levelCount = LoadI16(bytes, 16);
+    if (!desc.contains("baseLevel") && levelCount >= 1 && levelCount <= 5)
+        PutU16(bytes, 14, static_cast<uint16_t>(5 - levelCount));
 
     if (desc.contains("ignoredBytes")) {
         const Json &ignored = desc["ignoredBytes"];
@@ -391,7 +396,10 @@ ArtSettings ArtFor(const ResourceMap &resources, const Json &description)
     if (settings.colorCount != 256 && settings.colorCount != 16)
         throw ToolError("PNG art needs colorCount 256 or 16 in the catalogue, not " +
                         std::to_string(settings.colorCount));
-    Json palette = settings.colorCount == 256 ? Json("library") : Json("vga16");
+    // The default 256-colour palette keeps grey i at index i, so that the
+    // caller's background value gives the same grey inside and around the
+    // picture, and index arithmetic stays within a ramp.
+    Json palette = settings.colorCount == 256 ? Json("effects") : Json("vga16");
     if (description.contains("palette"))
         palette = description["palette"];
     settings.palette = PaletteFromJson(palette, settings.colorCount, settings.keyIndex, "palette");

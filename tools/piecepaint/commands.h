@@ -33,8 +33,13 @@ struct BuildArgs {
     bool pe32 = false;
     bool pe32plus = false;
     bool clean = false;
+    bool allowProblems = false; // write the module even when the checks find problems
+    std::string aux;            // auxiliary module the checks read (default: the same)
+    std::string hostCodes;      // codes the host passes itself, for the checks
 };
 int RunBuild(const BuildArgs &args, std::ostream &out);
+
+inline constexpr const char *defaultRenderOutput = "picture.png";
 
 struct RenderArgs {
     std::string module;
@@ -42,19 +47,25 @@ struct RenderArgs {
     std::string dest = "0,0,640,480";
     std::string avail; // empty: the destination's size
     bool badge = false;
-    int32_t level = 0;
-    int32_t zoom = 0;
+    std::optional<int32_t> level;     // the raw level request: 0 searches, r fixes 5 - r
+    std::optional<int32_t> sizeLevel; // the catalogue's own level 0..4
+    std::optional<int32_t> zoom;
     int32_t background = 192;
     int32_t brightness = 0;
     std::string optionsFile;
     std::optional<std::string> bits0, bits1, bits2;
     std::string codes;
     std::string device = "truecolor";
-    std::string output;
+    std::string output = defaultRenderOutput;
     std::string canvas; // empty: large enough for the destination
     bool explain = false;
 };
 int RunRender(const RenderArgs &args, std::ostream &out);
+
+// The level request a render passes to the library: checked against the
+// catalogue's size levels (firstLevel to 4), refused with the levels it has.
+int32_t LevelRequest(const std::optional<int32_t> &level, const std::optional<int32_t> &sizeLevel,
+                     int32_t levelCount);
 
 } // namespace pptool
 

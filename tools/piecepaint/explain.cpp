@@ -230,7 +230,7 @@ void ExplainLevels(std::ostream &out, const ExplainInput &input, const CatalogHe
 void ExplainPieces(std::ostream &out, const LayoutRun &run, const CatalogView &view)
 {
     out << "Chosen level " << run.result.level << ", picture " << run.result.width << " x "
-        << run.result.height << ", attention " << run.result.attention << "\n";
+        << run.result.height << ", attention " << AttentionName(run.result.attention) << "\n";
     out << "Pieces in drawing order (y counts rows from the picture's bottom):\n";
     for (int32_t i = 0; i < run.count; ++i) {
         const PlacedPiece &p = run.pieces[static_cast<size_t>(i)];
@@ -244,8 +244,8 @@ void ExplainPieces(std::ostream &out, const LayoutRun &run, const CatalogView &v
     }
 }
 
-void ExplainScale(std::ostream &out, const ExplainInput &input, const CatalogHeader *header,
-                  const LayoutResult &result)
+ScaleDecision Decide(const ExplainInput &input, const CatalogHeader *header,
+                     const LayoutResult &result)
 {
     ScaleInput in{};
     in.width = result.width;
@@ -265,7 +265,13 @@ void ExplainScale(std::ostream &out, const ExplainInput &input, const CatalogHea
     in.destHeight = input.dest[3];
     in.threshold = 1.52f;
     in.showBadge = input.showBadge ? 1 : 0;
-    ScaleDecision d = DecideScale(in);
+    return DecideScale(in);
+}
+
+void ExplainScale(std::ostream &out, const ExplainInput &input, const CatalogHeader *header,
+                  const LayoutResult &result)
+{
+    ScaleDecision d = Decide(input, header, result);
     out << "Drawn " << d.drawnWidth << " x " << d.drawnHeight << " at " << d.x << ", " << d.y;
     if (d.shrink)
         out << ", shrunk by " << d.scale;
@@ -314,6 +320,56 @@ void Explain(std::ostream &out, const ExplainInput &input)
     ExplainPieces(out, run, view);
     if (run.count > 0)
         ExplainScale(out, input, header, run.result);
+}
+
+std::string AttentionName(int32_t attention)
+{
+    if (attention == ATTENTION_NONE)
+        return "none";
+    if (attention == ATTENTION_YELLOW)
+        return "yellow";
+    if (attention == ATTENTION_RED)
+        return "red";
+    return std::to_string(attention);
+}
+
+PaintPlan PlanPaint(const ExplainInput &input)
+{
+    PaintPlan plan;
+    const Bytes &bytes = *input.catalogue;
+    if (!CatalogFitsResource(bytes.data(), static_cast<uint32_t>(bytes.size())))
+        return plan;
+    const CatalogHeader *header = reinterpret_cast<const CatalogHeader *>(bytes.data());
+    if (header->maxPieces <= 0)
+        return plan;
+    CatalogView view = ViewCatalog(bytes);
+    int32_t heightLimit =
+        PaintHeightLimit(input.availHeight, header->reserveHeight, input.showBadge ? 1 : 0);
+    LayoutRun run = RunLayout(input, header, input.levelRequest, heightLimit);
+    plan.readable = true;
+    plan.level = run.result.level;
+    plan.width = run.result.width;
+    plan.height = run.result.height;
+    plan.attention = run.result.attention;
+    for (int32_t i = 0; i < run.count; ++i) {
+        const PlacedPiece &p = run.pieces[static_cast<size_t>(i)];
+        PlannedPiece piece;
+        piece.templateIndex = p.templateIndex;
+        if (p.templateIndex >= 0 && static_cast<size_t>(p.templateIndex) < view.templates.size())
+            piece.code =
+                static_cast<uint16_t>(view.templates[static_cast<size_t>(p.templateIndex)].code);
+        piece.bitmapId = static_cast<uint16_t>(p.bitmapId);
+        piece.aux = p.flags & PIECE_AUX_MODULE;
+        piece.width = p.width;
+        piece.height = p.height;
+        plan.pieces.push_back(piece);
+    }
+    if (run.count > 0) {
+        ScaleDecision d = Decide(input, header, run.result);
+        plan.drawnWidth = d.drawnWidth;
+        plan.drawnHeight = d.drawnHeight;
+    }
+    return plan;
 }
 
 } // namespace pptool

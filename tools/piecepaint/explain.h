@@ -8,6 +8,7 @@
 #include "piecepaint/piecepaint.h"
 
 #include <ostream>
+#include <string>
 #include <vector>
 
 namespace pptool {
@@ -25,6 +26,35 @@ struct ExplainInput {
 };
 
 void Explain(std::ostream &out, const ExplainInput &input);
+
+// One piece of the layout that a paint would draw.
+struct PlannedPiece {
+    int32_t templateIndex = 0;
+    uint16_t code = 0;
+    uint16_t bitmapId = 0;
+    bool aux = false; // the bitmap comes from the auxiliary module
+    int32_t width = 0;
+    int32_t height = 0;
+};
+
+// What the selection, layout and scale decision give for one paint, without
+// drawing it. readable is false when the catalogue does not fit its resource
+// or allows no piece.
+struct PaintPlan {
+    bool readable = false;
+    int32_t level = 0;
+    int32_t width = 0; // the picture at its level
+    int32_t height = 0;
+    int32_t drawnWidth = 0; // on the device, after shrinking or enlarging
+    int32_t drawnHeight = 0;
+    int32_t attention = 0;
+    std::vector<PlannedPiece> pieces;
+};
+PaintPlan PlanPaint(const ExplainInput &input);
+
+// "none", "yellow" or "red" for a layout's attention value; other values as
+// their number.
+std::string AttentionName(int32_t attention);
 
 } // namespace pptool
 

@@ -1,5 +1,7 @@
 #include "tool_util.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -98,6 +100,42 @@ std::vector<int64_t> ParseIntegerList(const std::string &text, const std::string
         values.push_back(ParseInteger(item.substr(first, last - first + 1), where, min, max));
     }
     return values;
+}
+
+size_t EditDistance(const std::string &a, const std::string &b)
+{
+    std::vector<size_t> row(b.size() + 1);
+    for (size_t j = 0; j <= b.size(); ++j)
+        row[j] = j;
+    for (size_t i = 1; i <= a.size(); ++i) {
+        size_t diagonal = row[0];
+        row[0] = i;
+        for (size_t j = 1; j <= b.size(); ++j) {
+            size_t above = row[j];
+            bool same = std::tolower(static_cast<unsigned char>(a[i - 1])) ==
+                        std::tolower(static_cast<unsigned char>(b[j - 1]));
+            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (same ? 0 : 1)});
+            diagonal = above;
+        }
+    }
+    return row[b.size()];
+}
+
+std::string DidYouMean(const std::string &given, const std::vector<std::string> &known)
+{
+    // A third of the name may be wrong, at least two letters (a swap) and at
+    // most three.
+    size_t limit = std::clamp<size_t>(given.size() / 3, 2, 3);
+    const std::string *best = nullptr;
+    size_t bestDistance = limit + 1;
+    for (const std::string &name : known) {
+        size_t distance = EditDistance(given, name);
+        if (distance < bestDistance) {
+            best = &name;
+            bestDistance = distance;
+        }
+    }
+    return best == nullptr || bestDistance == 0 ? "" : " (did you mean \"" + *best + "\"?)";
 }
 
 std::string HexString(uint32_t value, int digits)

@@ -31,6 +31,12 @@ int64_t ParseInteger(const std::string &text, const std::string &where, int64_t 
 std::vector<int64_t> ParseIntegerList(const std::string &text, const std::string &where,
                                       int64_t min, int64_t max);
 
+// " (did you mean \"x\"?)" for the nearest of the known names within a
+// few edits of given, else empty.
+std::string DidYouMean(const std::string &given, const std::vector<std::string> &known);
+// The edit distance between two names, letters compared without case.
+size_t EditDistance(const std::string &a, const std::string &b);
+
 std::string HexString(uint32_t value, int digits); // "0x8802"
 std::string ToHex(const uint8_t *bytes, size_t size);
 // Hex digits; spaces and line breaks between byte pairs are allowed.
