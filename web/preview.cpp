@@ -9,6 +9,7 @@
 
 #include "piecepaint/host.h"
 
+#include <algorithm>
 #include <chrono>
 #include <map>
 #include <memory>
@@ -376,10 +377,18 @@ double Bench(const std::string &text, int32_t runs)
         ReadConfig(text, config);
         DcHandle hdc = MakeDevice(config);
         CallPaint(hdc.get(), config); // the first paint warms the caches
-        auto start = std::chrono::steady_clock::now();
-        for (int32_t i = 0; i < runs; ++i)
-            CallPaint(hdc.get(), config);
-        return Milliseconds(std::chrono::steady_clock::now() - start) / runs;
+        // The fastest of ten batches: the machine's other work only slows a
+        // batch down.
+        int32_t batch = std::max(1, runs / 10);
+        double best = -1;
+        for (int32_t b = 0; b < 10; ++b) {
+            auto start = std::chrono::steady_clock::now();
+            for (int32_t i = 0; i < batch; ++i)
+                CallPaint(hdc.get(), config);
+            double ms = Milliseconds(std::chrono::steady_clock::now() - start) / batch;
+            best = best < 0 || ms < best ? ms : best;
+        }
+        return best;
     } catch (const std::exception &) {
         return -1;
     }

@@ -32,8 +32,8 @@ const uint8_t *ppwPixels();
 int32_t ppwWidth();
 int32_t ppwHeight();
 
-// Mean milliseconds of PaintPrt alone over runs paints of the
-// configuration; negative when it cannot paint.
+// Milliseconds of PaintPrt alone for the configuration: the mean of the
+// fastest of ten batches of runs / 10 paints; negative when it cannot paint.
 double ppwBench(const char *config, int32_t runs);
 }
 
