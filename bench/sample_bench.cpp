@@ -4,13 +4,16 @@
 // destination surface's bytes. Skipped when the sample has not been built
 // (it needs the tools).
 //
-// Stages beside the whole paint: the selection and the layout (run alone on
-// the sample's catalogue), the effects (the paint less a paint of the same
-// catalogue with its filter and smoothing flags cleared) and the device
-// output (the paint's StretchDIBits calls replayed on the same device, its
-// clip region still selected). Composition is what remains, the shrink of
-// the picture included.
+// Each stage timed on its own: the selection and the layout (run alone on
+// the sample's catalogue); the piece drawing (BlitPiece and the resampling
+// of pieces), the effects (filter, brightness, index replacement,
+// smoothing) and the shrink of the picture, timed inside the paint
+// (paint_hooks.h); the grey fill of the destination and the StretchDIBits
+// calls, replayed on the same device with its clip region still selected.
+// The rest (loading, buffers, palette, clipping) is what remains. Page
+// faults per paint come from getrusage around each paint.
 #include "against_memcpy.h"
+#include "paint_hooks.h"
 
 #include "catalog/registration.h"
 #include "layout/layout.h"
@@ -22,6 +25,8 @@
 #include "select/select.h"
 
 #include <benchmark/benchmark.h>
+
+#include <sys/resource.h>
 
 #include <algorithm>
 #include <cstring>
@@ -88,21 +93,39 @@ void Replay(HDC hdc, const std::vector<DeviceCall> &calls)
     }
 }
 
+// The grey of the destination's fill, from the paint's brush creation.
+COLORREF FillColour()
+{
+    for (const DeviceCall &call : ObjectLog()) {
+        if (call.name == "CreateSolidBrush" && !call.args.empty())
+            return static_cast<COLORREF>(call.args[0]);
+    }
+    return 0;
+}
+
+long FaultsSoFar()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_minflt + usage.ru_majflt;
+}
+
 void BM_PaintSample(benchmark::State &state)
 {
     if (!std::filesystem::is_directory(SampleDir("house"))) {
         state.SkipWithError("the sample is not built (configure with PIECEPAINT_TOOLS=ON)");
         return;
     }
-    Bytes catalogue, plainCatalogue;
+    Bytes catalogue;
     HMODULE main = CopyModule(SampleDir("house"), 0, catalogue);
-    HMODULE plain = CopyModule(SampleDir("house"), PAINT_FILTER | PAINT_SMOOTH, plainCatalogue);
     HMODULE aux = ppOpenModule(SampleDir("house-aux").c_str());
     const auto width = static_cast<int32_t>(state.range(0));
     const auto height = static_cast<int32_t>(state.range(1));
     HDC hdc = ppCreateDC(PP_DEVICE_TRUECOLOR, width, height);
-    ppGdiSetLogging(0);
-    // The first paint is recorded: its StretchDIBits calls are replayed below.
+    // The first paint is recorded: its fill colour and StretchDIBits calls
+    // are read back below.
+    ppGdiSetLogging(1);
+    ClearObjectLog();
     ppDCSetLogging(hdc, 1);
     // Every garden option: blue roof, six flowers, four rows of logs, smoke,
     // birds, flagpole, the mailbox flag up.
@@ -115,6 +138,8 @@ void BM_PaintSample(benchmark::State &state)
     };
     const int32_t result = paint(main);
     const std::vector<DeviceCall> output = StretchCalls(hdc);
+    const COLORREF grey = FillColour();
+    ppGdiSetLogging(0);
     ppDCClearLog(hdc);
     ppDCSetLogging(hdc, 0);
     if (result != PP_RESULT_OK || output.empty() || catalogue.empty()) {
@@ -130,11 +155,23 @@ void BM_PaintSample(benchmark::State &state)
         const auto *surface =
             reinterpret_cast<const uint8_t *>(ppDCPixels(hdc, &dcWidth, &dcHeight));
 
-        enum { kPaint, kPlain, kSelect, kLayout, kOutput, kMemcpy, kStages };
+        HRGN region = CreateRectRgn(0, 0, width, height);
+        HBRUSH brush = CreateSolidBrush(grey);
+        enum { kPaint, kSelect, kLayout, kFill, kOutput, kMemcpy, kStages };
         ppbench::StageTimer timer(kStages);
+        std::vector<double> hooked[ppbench::kHookStages];
+        std::vector<double> faults;
         for (auto _ : state) {
+            ppbench::ResetHookTimes();
+            ppbench::HooksOn(true);
+            const long faultsBefore = FaultsSoFar();
             state.SetIterationTime(timer.Time(kPaint, [&] { paint(main); }));
-            timer.Time(kPlain, [&] { paint(plain); });
+            faults.push_back(static_cast<double>(FaultsSoFar() - faultsBefore));
+            ppbench::HooksOn(false);
+            const ppbench::HookTimes inside = ppbench::ReadHookTimes();
+            for (int k = 0; k < ppbench::kHookStages; ++k)
+                hooked[k].push_back(inside.seconds[k]);
+            timer.Time(kFill, [&] { FillRgn(hdc, region, brush); });
             timer.Time(kSelect, [&] {
                 CatalogHeaderRef(1, header);
                 TemplateTableRef(1, header);
@@ -150,16 +187,32 @@ void BM_PaintSample(benchmark::State &state)
                 benchmark::DoNotOptimize(scratch.data());
             });
         }
+        DeleteObject(brush);
+        DeleteObject(region);
         const double whole = timer.MedianOf(kPaint);
         state.counters["x_memcpy"] = whole / timer.MedianOf(kMemcpy);
         state.counters["bytes"] = static_cast<double>(bytes);
-        ppbench::ReportShares(state, {whole, timer.MedianOf(kSelect), timer.MedianOf(kLayout),
-                                      std::max(whole - timer.MedianOf(kPlain), 0.0),
-                                      timer.MedianOf(kOutput)});
+        // Faults of the first paint (before the timing loop) are not counted.
+        state.counters["faults"] = ppbench::Median(faults);
+        const double drawing = ppbench::Median(hooked[ppbench::kHookPieces]);
+        const double effects = ppbench::Median(hooked[ppbench::kHookEffects]);
+        const double shrink = ppbench::Median(hooked[ppbench::kHookShrink]);
+        const double fill = timer.MedianOf(kFill);
+        const double output = timer.MedianOf(kOutput);
+        const double layout = timer.MedianOf(kLayout);
+        auto share = [whole](double seconds) { return std::max(seconds, 0.0) / whole; };
+        state.counters["share_select"] = share(timer.MedianOf(kSelect));
+        state.counters["share_layout"] = share(layout - timer.MedianOf(kSelect));
+        state.counters["share_pieces"] = share(drawing);
+        state.counters["share_effects"] = share(effects);
+        state.counters["share_shrink"] = share(shrink);
+        state.counters["share_fill"] = share(fill);
+        state.counters["share_stretch"] = share(output);
+        state.counters["share_rest"] =
+            share(whole - layout - drawing - effects - shrink - fill - output);
     }
     ppDeleteDC(hdc);
     ppCloseModule(aux);
-    ppCloseModule(plain);
     ppCloseModule(main);
 }
 

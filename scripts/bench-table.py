@@ -4,7 +4,8 @@ Benchmark JSON report written with --benchmark_repetitions."""
 import json
 import sys
 
-SHARES = ["share_select", "share_layout", "share_compose", "share_effects", "share_output"]
+SHARES = ["share_select", "share_layout", "share_compose", "share_pieces", "share_effects",
+          "share_shrink", "share_fill", "share_stretch", "share_output", "share_rest"]
 
 
 def main(path):
@@ -23,6 +24,8 @@ def main(path):
         s = f"{int(size):9d}" if size is not None else f"{'-':>9}"
         line = f"{name:58} {micros:10.1f} {r} {s}"
         shares = [f"{k[6:]} {100 * b[k]:.1f}%" for k in SHARES if k in b]
+        if "faults" in b:
+            shares.append(f"faults {b['faults']:.0f}")
         if shares:
             line += "  (" + ", ".join(shares) + ")"
         print(line)

@@ -58,6 +58,12 @@ PIECEPAINT_HOST_API void ppSetLimits(const PpLimits *limits);
 /* The limits in force, defaults filled in. */
 PIECEPAINT_HOST_API void ppGetLimits(PpLimits *limits);
 
+/* Paints keep up to four of their large buffers (64 KiB and more) after
+ * they end, for the next paint to reuse, so that steady paints ask the
+ * system for no fresh memory. This returns every kept buffer to the process
+ * heap; the next paint allocates afresh. (The Windows DLL keeps none.) */
+PIECEPAINT_HOST_API void ppReleaseBuffers(void);
+
 /* Opens a resource module: a PE image (DLL or EXE, 32- or 64-bit) whose
  * RT_RCDATA resources have integer ids, or a directory of files named
  * <decimal id>.bin. Returns null when the path cannot be read or is not a

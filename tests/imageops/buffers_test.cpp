@@ -1,4 +1,5 @@
 #include "imageops/buffers.h"
+#include "piecepaint/host.h"
 #include "platform/portable/heap.h"
 
 #include <gtest/gtest.h>
@@ -134,3 +135,35 @@ TEST(FillAndCopy, CountZeroDoesNothing)
 }
 
 } // namespace
+
+// Large blocks are kept for the next request they fit; the hooks count a
+// kept block as freed and taking it back as an allocation.
+TEST(BufferCache, ReusesLargeBlocksAndCountsThemReleased)
+{
+    ppReleaseBuffers();
+    const int32_t live = ppHeapLiveBlocks();
+    void *big = AllocBuf(200000, 0, 0);
+    ASSERT_NE(big, nullptr);
+    FreeBuf(big);
+    EXPECT_EQ(ppHeapLiveBlocks(), live);
+
+    struct Case {
+        uint32_t size;
+        bool reused;
+    } cases[] = {{300000, false}, {90000, false}, {64 * 1024 - 1, false}, {150000, true}};
+    for (const Case &c : cases) {
+        const int64_t calls = ppHeapAllocCalls();
+        auto *again = static_cast<uint8_t *>(AllocBuf(c.size, 1, 7));
+        ASSERT_NE(again, nullptr);
+        EXPECT_EQ(again == big, c.reused) << c.size;
+        EXPECT_EQ(again[c.size - 1], 7);
+        EXPECT_EQ(ppHeapAllocCalls(), calls + 1);
+        EXPECT_EQ(ppHeapLiveBlocks(), live + 1);
+        FreeBuf(again);
+    }
+    // An injected failure fails a reuse too, and keeps the block.
+    ppHeapFailNth(1);
+    EXPECT_EQ(AllocBuf(150000, 0, 0), nullptr);
+    ppReleaseBuffers();
+    EXPECT_EQ(ppHeapLiveBlocks(), live);
+}

@@ -34,6 +34,27 @@ void ppHeapResetLargestRequest()
     largestRequest = 0;
 }
 
+void HeapNoteParked()
+{
+    --liveBlocks;
+}
+
+void HeapNoteReturning()
+{
+    ++liveBlocks;
+}
+
+bool HeapNoteUnparked(size_t bytes)
+{
+    ++allocCalls;
+    if (bytes > largestRequest)
+        largestRequest = bytes;
+    if (failCountdown > 0 && --failCountdown == 0)
+        return false;
+    ++liveBlocks;
+    return true;
+}
+
 extern "C" HANDLE GetProcessHeap(void)
 {
     return &processHeapTag;
