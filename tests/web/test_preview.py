@@ -1,8 +1,7 @@
 """The live preview in headless Chromium: pictures painted on the page, read
 back from its canvas, must be the native tool's PNG of the same
 configuration byte for byte, and so must the PNG the page saves; refused
-modules must leave a message and the
-previous picture.
+modules must leave a message and the previous picture.
 
 Usage: python3 tests/web/test_preview.py BUILD_WEB TOOL SAMPLES
 """
