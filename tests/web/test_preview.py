@@ -1,7 +1,7 @@
 """The live preview in headless Chromium: pictures painted on the page, read
 back from its canvas, must be the native tool's PNG of the same
-configuration byte for byte; refused modules must leave a message and the
-previous picture.
+configuration byte for byte, and so must the PNG the page saves; refused
+modules must leave a message and the previous picture.
 
 Usage: python3 tests/web/test_preview.py BUILD_WEB TOOL SAMPLES
 """
@@ -30,6 +30,17 @@ const d = c.getContext('2d').getImageData(0, 0, c.width, c.height).data;
 let s = '';
 for (let i = 0; i < d.length; i += 0x8000) s += String.fromCharCode(...d.subarray(i, i + 0x8000));
 return [c.width, c.height, btoa(s)];
+"""
+
+# What "Save PNG" writes: the canvas encoded by the browser.
+SAVED_PNG = """
+const done = arguments[arguments.length - 1];
+document.getElementById('picture').toBlob(async (blob) => {
+  const d = new Uint8Array(await blob.arrayBuffer());
+  let s = '';
+  for (let i = 0; i < d.length; i += 0x8000) s += String.fromCharCode(...d.subarray(i, i + 0x8000));
+  done(btoa(s));
+}, 'image/png');
 """
 
 # name, query string, actions on the controls, the tool's arguments.
@@ -140,6 +151,11 @@ class Preview(unittest.TestCase):
                 self.assertEqual((width, height), (n_width, n_height))
                 self.assertTrue(page == native, '%s: the canvas differs from the tool\'s PNG in '
                                 '%d bytes' % (name, sum(a != b for a, b in zip(page, native))))
+                saved = os.path.join(self.tmp, 'saved.png')
+                with open(saved, 'wb') as f:
+                    f.write(base64.b64decode(self.driver.execute_async_script(SAVED_PNG)))
+                with Image.open(saved) as image:
+                    self.assertTrue(image.convert('RGBA').tobytes() == native, name + ': saved')
                 # The link of the configuration paints the same picture.
                 if actions:
                     self.open_page(self.driver.execute_script(
