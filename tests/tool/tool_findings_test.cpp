@@ -154,6 +154,26 @@ TEST_F(FindingsTest, ExplainNamesAttentionAndShowWritesItsFile)
     EXPECT_TRUE(Contains(ReadText("shown.txt"), "levelCount       3")) << ReadText("shown.txt");
 }
 
+// ---- the contact sheet ----
+
+TEST_F(FindingsTest, SheetPaintsEveryCombinationAndNamesTheFailures)
+{
+    ToolRun good = Run("sheet --module m --vary F0=0,1,2 --vary P0=0,1 -o s.png");
+    EXPECT_EQ(good.exitCode, 0) << good.output;
+    EXPECT_TRUE(Contains(good.output, "6 configuration(s), 0 failing")) << good.output;
+    ToolRun pairwise = Run("sheet --module m --vary F0=0,1,2 --vary F1=0,1,2 --vary F2=0,1,2 "
+                           "--max 8 -o p.png");
+    EXPECT_TRUE(Contains(pairwise.output, "(a pairwise-covering subset)")) << pairwise.output;
+
+    std::filesystem::remove(Path("m/1001.bin")); // level 2, the one that fits
+    ToolRun bad = Run("sheet --module m --vary F0=0,1 -o s.png --report r.json");
+    EXPECT_EQ(bad.exitCode, 1) << bad.output;
+    EXPECT_TRUE(Contains(bad.output, "fails: F0=1 (result 7)")) << bad.output;
+    std::string report = ReadText("r.json");
+    for (const char *part : {"\"configuration\": \"F0=1\"", "\"fails\": true", "\"failures\": 2"})
+        EXPECT_TRUE(Contains(report, part)) << part << "\n" << report;
+}
+
 // ---- catalog build checks what it writes ----
 
 struct BuildCase {
