@@ -8,6 +8,7 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <set>
 #include <sstream>
 
 namespace pptest {
@@ -164,6 +165,29 @@ TEST_F(FindingsTest, SheetPaintsEveryCombinationAndNamesTheFailures)
     ToolRun pairwise = Run("sheet --module m --vary F0=0,1,2 --vary F1=0,1,2 --vary F2=0,1,2 "
                            "--max 8 -o p.png");
     EXPECT_TRUE(Contains(pairwise.output, "(a pairwise-covering subset)")) << pairwise.output;
+    // Every value pair of every two fields is in some configuration, in
+    // fewer than the 27 combinations.
+    std::set<std::string> pairs;
+    size_t rows = 0;
+    std::istringstream pairwiseReport(ReadText("p.json"));
+    for (std::string line; std::getline(pairwiseReport, line);) {
+        size_t at = line.find("\"configuration\": \"");
+        if (at == std::string::npos)
+            continue;
+        ++rows;
+        int value[3] = {0, 0, 0};
+        for (int f = 0; f < 3; ++f) {
+            size_t field = line.find("F" + std::to_string(f) + "=", at);
+            if (field != std::string::npos)
+                value[f] = line[field + 3] - '0';
+        }
+        for (int a = 0; a < 3; ++a)
+            for (int b = a + 1; b < 3; ++b)
+                pairs.insert(std::to_string(a) + std::to_string(value[a]) + std::to_string(b) +
+                             std::to_string(value[b]));
+    }
+    EXPECT_EQ(pairs.size(), 27u);
+    EXPECT_LT(rows, 27u);
 
     std::filesystem::remove(Path("m/1001.bin")); // level 2, the one that fits
     ToolRun bad = Run("sheet --module m --vary F0=0,1 -o s.png --report r.json");
