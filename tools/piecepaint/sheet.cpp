@@ -56,7 +56,7 @@ std::set<uint16_t> DecodedBy(const std::string &field, int64_t value)
     OptionInput options;
     Json fields = {{field, value}};
     std::optional<uint32_t> raw[3];
-    FillOptions(options, &fields, "field", raw);
+    FillOptions(options, &fields, "--vary", raw);
     std::set<uint16_t> codes;
     CodeSetOp(CODESET_CREATE, 0);
     DecodeOptions(&options.record);
@@ -155,6 +155,9 @@ std::vector<Configuration> AllCombinations(const std::vector<Factor> &factors)
 // can.
 std::vector<Configuration> PairwiseCover(const std::vector<Factor> &factors)
 {
+    if (factors.size() < 2)
+        return AllCombinations(factors); // no pairs: each value once
+
     std::set<std::array<size_t, 4>> open;
     for (size_t i = 0; i < factors.size(); ++i)
         for (size_t j = i + 1; j < factors.size(); ++j)
@@ -358,8 +361,11 @@ int RunSheet(const SheetArgs &args, std::ostream &out)
         throw ToolError("-o " + args.output +
                         ": the sheet is a PNG file; give a name ending in .png");
     std::vector<Factor> factors;
-    for (const std::string &vary : args.vary)
+    for (const std::string &vary : args.vary) {
         factors.push_back(ParseVary(vary));
+        for (int64_t value : factors.back().values)
+            DecodedBy(factors.back().name, value); // refuses unknown fields and values early
+    }
     Painter painter(args);
     LabelFont font(args.font);
     if (factors.empty())
@@ -368,7 +374,7 @@ int RunSheet(const SheetArgs &args, std::ostream &out)
     std::vector<Configuration> configurations =
         CombinationCount(factors) <= static_cast<size_t>(args.max) ? AllCombinations(factors)
                                                                    : PairwiseCover(factors);
-    bool pairwise = CombinationCount(factors) > static_cast<size_t>(args.max);
+    bool pairwise = CombinationCount(factors) > static_cast<size_t>(args.max) && factors.size() > 1;
 
     const int32_t labelHeight = 34;
     size_t n = configurations.size();
