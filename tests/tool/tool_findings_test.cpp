@@ -8,6 +8,7 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <set>
 #include <sstream>
 
 namespace pptest {
@@ -152,6 +153,49 @@ TEST_F(FindingsTest, ExplainNamesAttentionAndShowWritesItsFile)
     ToolRun show = Run("catalog show m -o shown.txt");
     EXPECT_EQ(show.exitCode, 0) << show.output;
     EXPECT_TRUE(Contains(ReadText("shown.txt"), "levelCount       3")) << ReadText("shown.txt");
+}
+
+// ---- the contact sheet ----
+
+TEST_F(FindingsTest, SheetPaintsEveryCombinationAndNamesTheFailures)
+{
+    ToolRun good = Run("sheet --module m --vary F0=0,1,2 --vary P0=0,1 -o s.png");
+    EXPECT_EQ(good.exitCode, 0) << good.output;
+    EXPECT_TRUE(Contains(good.output, "6 configuration(s), 0 failing")) << good.output;
+    ToolRun pairwise = Run("sheet --module m --vary F0=0,1,2 --vary F1=0,1,2 --vary F2=0,1,2 "
+                           "--max 8 -o p.png");
+    EXPECT_TRUE(Contains(pairwise.output, "(a pairwise-covering subset)")) << pairwise.output;
+    // Every value pair of every two fields is in some configuration, in
+    // fewer than the 27 combinations.
+    std::set<std::string> pairs;
+    size_t rows = 0;
+    std::istringstream pairwiseReport(ReadText("p.json"));
+    for (std::string line; std::getline(pairwiseReport, line);) {
+        size_t at = line.find("\"configuration\": \"");
+        if (at == std::string::npos)
+            continue;
+        ++rows;
+        int value[3] = {0, 0, 0};
+        for (int f = 0; f < 3; ++f) {
+            size_t field = line.find("F" + std::to_string(f) + "=", at);
+            if (field != std::string::npos)
+                value[f] = line[field + 3] - '0';
+        }
+        for (int a = 0; a < 3; ++a)
+            for (int b = a + 1; b < 3; ++b)
+                pairs.insert(std::to_string(a) + std::to_string(value[a]) + std::to_string(b) +
+                             std::to_string(value[b]));
+    }
+    EXPECT_EQ(pairs.size(), 27u);
+    EXPECT_LT(rows, 27u);
+
+    std::filesystem::remove(Path("m/1001.bin")); // level 2, the one that fits
+    ToolRun bad = Run("sheet --module m --vary F0=0,1 -o s.png --report r.json");
+    EXPECT_EQ(bad.exitCode, 1) << bad.output;
+    EXPECT_TRUE(Contains(bad.output, "fails: F0=1 (result 7)")) << bad.output;
+    std::string report = ReadText("r.json");
+    for (const char *part : {"\"configuration\": \"F0=1\"", "\"fails\": true", "\"failures\": 2"})
+        EXPECT_TRUE(Contains(report, part)) << part << "\n" << report;
 }
 
 // ---- catalog build checks what it writes ----

@@ -67,6 +67,22 @@ int RunRender(const RenderArgs &args, std::ostream &out);
 int32_t LevelRequest(const std::optional<int32_t> &level, const std::optional<int32_t> &sizeLevel,
                      int32_t levelCount);
 
+// A contact sheet: one labelled thumbnail per configuration.
+struct SheetArgs {
+    std::string module;
+    std::string aux;
+    std::vector<std::string> vary; // FIELD=v1,v2,...; none: the codes the rules read
+    std::string codes;             // extra codes passed in every configuration
+    int32_t max = 64;              // more combinations than this: a pairwise-covering subset
+    int32_t width = 240;           // each thumbnail's device
+    int32_t height = 180;
+    int32_t background = 192;
+    std::string font;
+    std::string output = "sheet.png";
+    std::string report; // empty: the output's name with .json
+};
+int RunSheet(const SheetArgs &args, std::ostream &out);
+
 } // namespace pptool
 
 #endif

@@ -1,6 +1,7 @@
 // piecepaint: render pictures from resource modules, and show, check and
 // build catalogue modules.
 #include "commands.h"
+#include "sheet_label.h"
 #include "tool_util.h"
 
 #include "piecepaint/host.h"
@@ -102,6 +103,32 @@ void AddRenderCommand(CLI::App &app, pptool::RenderArgs &r)
                    "--zoom 150 --explain -o big.png");
 }
 
+void AddSheetCommand(CLI::App &app, pptool::SheetArgs &s)
+{
+    CLI::App *sheet =
+        app.add_subcommand("sheet", "Paint every configuration into one labelled contact sheet");
+    sheet->add_option("--module", s.module, "Module holding the catalogue and bitmaps")->required();
+    sheet->add_option("--aux", s.aux, "Auxiliary module (default: the same)");
+    sheet->add_option("--vary", s.vary,
+                      "FIELD=v1,v2,... an option field and its values (repeatable); "
+                      "default: each code the rules read, passed or not");
+    sheet->add_option("--codes", s.codes, "Extra codes passed in every configuration");
+    sheet->add_option("--max", s.max, "Past this many combinations, a pairwise-covering subset")
+        ->capture_default_str();
+    sheet->add_option("--cell-width", s.width, "Thumbnail width")->capture_default_str();
+    sheet->add_option("--cell-height", s.height, "Thumbnail height")->capture_default_str();
+    sheet->add_option("--background", s.background, "Background value 0-255")
+        ->capture_default_str();
+    sheet->add_option("--font", s.font, "TrueType font for the labels (default: DejaVu Sans)");
+    sheet->add_option("-o,--output", s.output, "PNG file of the sheet")->capture_default_str();
+    sheet->add_option("--report", s.report, "JSON report (default: the output's name, .json)");
+    sheet->footer("Exit code 0: every configuration painted; 1: some failed (named in the "
+                  "report).\n"
+                  "Example:\n"
+                  "  piecepaint sheet --module build/samples/house --aux build/samples/house-aux "
+                  "--codes 500 -o house-sheet.png");
+}
+
 const char *const exitCodes = "Exit codes: 0 success; 1 a finding (check problems, a paint that "
                               "failed, a sheet with a failing configuration); 2 the command could "
                               "not run (bad arguments or input).";
@@ -170,8 +197,10 @@ int main(int argc, char **argv)
     pptool::CheckArgs check;
     pptool::BuildArgs build;
     pptool::RenderArgs render;
+    pptool::SheetArgs sheet;
     AddCatalogCommands(app, show, check, build);
     AddRenderCommand(app, render);
+    AddSheetCommand(app, sheet);
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp &e) {
@@ -188,6 +217,11 @@ int main(int argc, char **argv)
     try {
         if (app.got_subcommand("render"))
             return pptool::RunRender(render, std::cout);
+        if (app.got_subcommand("sheet")) {
+            if (sheet.font.empty())
+                sheet.font = pptool::defaultLabelFont;
+            return pptool::RunSheet(sheet, std::cout);
+        }
         CLI::App *catalog = app.get_subcommand("catalog");
         if (catalog->got_subcommand("show"))
             return pptool::RunShow(show, std::cout);
