@@ -153,8 +153,16 @@ ScaleDecision Decide(const Composition &c, const LayoutResult *layout, const Sca
     return DecideScale(in);
 }
 
+bool HasVariants(const PlacedPiece &piece)
+{
+    return (piece.flags & (PIECE_WIDTH_VARIANTS | PIECE_HEIGHT_VARIANTS)) != 0;
+}
+
 // Loads a piece's bitmap and checks that it holds its header and colour
-// table and a sane size; anything less is a failed load.
+// table; anything less is a failed load. A variant piece takes its sizes
+// from its placement and its table, never from biWidth and biHeight, so
+// only a plain piece's sizes are checked: above 32767 is a failed load, and
+// zero or below is a piece with nothing to draw (see DrawPiece).
 bool LoadPiece(Composition &c, const PlacedPiece &piece, PieceBitmap &bitmap)
 {
     HMODULE module = (piece.flags & PIECE_AUX_MODULE) ? c.auxModule : c.resModule;
@@ -164,8 +172,7 @@ bool LoadPiece(Composition &c, const PlacedPiece &piece, PieceBitmap &bitmap)
     if (bitmap.size >= c.pixelOffset) {
         bitmap.width = ReadI32(bitmap.bytes + 4);
         bitmap.height = ReadI32(bitmap.bytes + 8);
-        if (bitmap.width >= 0 && bitmap.width <= 32767 && bitmap.height >= 0 &&
-            bitmap.height <= 32767)
+        if (HasVariants(piece) || (bitmap.width <= 32767 && bitmap.height <= 32767))
             return true;
     }
     c.result = PP_RESULT_LOAD_FAILED;
@@ -253,24 +260,37 @@ bool SizePiece(Composition &c, PlacedPiece &piece, Source &src)
     return true;
 }
 
+// Blits a loaded piece; a failed load when its rows do not fit the resource.
+void BlitLoaded(Composition &c, PlacedPiece &piece, const PieceBitmap &bitmap, bool secondPass,
+                bool copyHeader)
+{
+    bool variants = HasVariants(piece);
+    Source src{bitmap.bytes + c.pixelOffset, bitmap.size - c.pixelOffset,
+               variants ? piece.width : bitmap.width, variants ? piece.height : bitmap.height};
+    bool sized = (secondPass && c.shrunk) || variants;
+    int32_t bpp = c.catalogue->bitsPerPixel;
+    if ((sized && !SizePiece(c, piece, src)) ||
+        !RowsFit(src.width, src.height, bpp, src.available)) {
+        c.result = PP_RESULT_LOAD_FAILED;
+        return;
+    }
+    const Picture &p = c.picture;
+    BlitPiece(p.pixels, p.width, p.height, p.stride, RowStride(src.width, bpp), src.width,
+              src.height, src.pixels, &piece, c.catalogue, c.catalogue->keyIndex);
+    if (copyHeader)
+        CopyBuf(c.header, bitmap.bytes, c.pixelOffset);
+}
+
 void DrawPiece(Composition &c, PlacedPiece &piece, bool secondPass, bool copyHeader)
 {
     PieceBitmap bitmap;
     if (LoadPiece(c, piece, bitmap)) {
-        bool variants = (piece.flags & (PIECE_WIDTH_VARIANTS | PIECE_HEIGHT_VARIANTS)) != 0;
-        Source src{bitmap.bytes + c.pixelOffset, bitmap.size - c.pixelOffset,
-                   variants ? piece.width : bitmap.width, variants ? piece.height : bitmap.height};
-        bool sized = (secondPass && c.shrunk) || variants;
-        int32_t bpp = c.catalogue->bitsPerPixel;
-        if ((sized && !SizePiece(c, piece, src)) ||
-            !RowsFit(src.width, src.height, bpp, src.available)) {
-            c.result = PP_RESULT_LOAD_FAILED;
-        } else {
-            const Picture &p = c.picture;
-            BlitPiece(p.pixels, p.width, p.height, p.stride, RowStride(src.width, bpp), src.width,
-                      src.height, src.pixels, &piece, c.catalogue, c.catalogue->keyIndex);
+        if (!HasVariants(piece) && (bitmap.width <= 0 || bitmap.height <= 0)) {
+            // Nothing to draw; its header and colour table are there all the same.
             if (copyHeader)
                 CopyBuf(c.header, bitmap.bytes, c.pixelOffset);
+        } else {
+            BlitLoaded(c, piece, bitmap, secondPass, copyHeader);
         }
     }
     if (bitmap.handle != nullptr)

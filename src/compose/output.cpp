@@ -48,7 +48,9 @@ bool BadgeLayout(const uint8_t *bytes, uint32_t size, uint32_t *pixelOffset)
                                                    : 0;
     if (tableEntries > 256)
         tableEntries = 256;
-    uint64_t stride = (static_cast<uint64_t>(width) * info.biBitCount + 31) / 32 * 4;
+    // The rows are measured with the bit count the colour count reads: the
+    // byte at offset 14.
+    uint64_t stride = (static_cast<uint64_t>(width) * bytes[14] + 31) / 32 * 4;
     uint64_t pixelEnd = *pixelOffset + stride * static_cast<uint64_t>(height);
     return pixelEnd <= size && info.biSize + tableEntries * 4 <= size;
 }

@@ -484,13 +484,6 @@ Bytes RowsShort()
     b.resize(b.size() - 1);
     return b;
 }
-Bytes NegativeWidth()
-{
-    Bytes b = GoodBitmap();
-    int32_t width = -2;
-    std::memcpy(b.data() + 4, &width, 4);
-    return b;
-}
 Bytes HugeHeight()
 {
     Bytes b = GoodBitmap();
@@ -530,9 +523,48 @@ INSTANTIATE_TEST_SUITE_P(
                       FailureCase{"PieceLockFails", 0, ResourceFault::LockFails, GoodBitmap, 14},
                       FailureCase{"ColourTableShort", 0, ResourceFault::None, HeaderOnly, 8},
                       FailureCase{"RowsShort", 0, ResourceFault::None, RowsShort, 8},
-                      FailureCase{"NegativeWidth", 0, ResourceFault::None, NegativeWidth, 8},
                       FailureCase{"AbsurdHeight", 0, ResourceFault::None, HugeHeight, 8}),
     [](const auto &info) { return info.param.name; });
+
+// Sizes that are never read, or that leave nothing to draw, are no failure:
+// a plain piece claiming no size is left out, a variant piece's biWidth and
+// biHeight are not its sizes. A plain piece above 32767 stays a failed load.
+struct SizeCase {
+    const char *name;
+    uint16_t flags;
+    int32_t width, height; // written into biWidth and biHeight of piece A
+    int32_t expected;
+};
+
+class PieceSizeTest : public ::testing::TestWithParam<SizeCase> {};
+
+TEST_P(PieceSizeTest, OnlyAPlainPiecesSizeIsChecked)
+{
+    const SizeCase &c = GetParam();
+    DeviceGuard dc(PP_DEVICE_TRUECOLOR, 8, 8);
+    Scene s;
+    s.Picture(4, 4);
+    Bytes a = c.flags ? pptest::VariantBitmap(4, 2, true, 1, 60) : GoodBitmap();
+    std::memcpy(a.data() + 4, &c.width, 4);
+    std::memcpy(a.data() + 8, &c.height, 4);
+    s.Add(MakePlaced(ID_A, 0, 0, c.flags ? 4 : 2, 2, c.flags), a);
+    s.Add(MakePlaced(ID_B, 2, 2, 2, 2), GoodBitmap());
+    EXPECT_EQ(s.Compose(dc.get()), c.expected);
+    EXPECT_EQ(ppModuleLoadCount(s.res.get(), ID_B), c.expected == PP_RESULT_OK ? 1 : 0);
+    EXPECT_EQ(ppModuleFreeCount(s.res.get(), ID_A), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, PieceSizeTest,
+    ::testing::Values(
+        SizeCase{"PlainNegativeWidth", 0, -2, 2, PP_RESULT_OK},
+        SizeCase{"PlainNegativeHeight", 0, 2, -2, PP_RESULT_OK},
+        SizeCase{"PlainZeroWidth", 0, 0, 2, PP_RESULT_OK},
+        SizeCase{"PlainMostNegative", 0, INT32_MIN, INT32_MIN, PP_RESULT_OK},
+        SizeCase{"PlainTooWide", 0, 32768, 2, PP_RESULT_LOAD_FAILED},
+        SizeCase{"WidthVariantAnySize", PIECE_WIDTH_VARIANTS, 40000, -7, PP_RESULT_OK},
+        SizeCase{"WidthVariantNegative", PIECE_WIDTH_VARIANTS, -1, 70000, PP_RESULT_OK}),
+    [](const auto &info) { return std::string(info.param.name); });
 
 TEST(ComposePicture, ShortVariantTableIsAFailedLoad)
 {

@@ -166,6 +166,21 @@ INSTANTIATE_TEST_SUITE_P(
                          8, 1}),
     [](const auto &info) { return info.param.name; });
 
+// The rows are measured with the byte at offset 14, as the colour count
+// reads it: a bit count of 0x0108 is an 8-bit badge with 1064 bytes before
+// its rows, not one whose rows would take 264 bits a pixel.
+TEST(DrawPicture, BadgeRowsUseTheBitCountsLowByte)
+{
+    DeviceGuard dc(PP_DEVICE_TRUECOLOR, 16, 16);
+    ModuleGuard aux;
+    Bytes badge = GoodBadge();
+    badge[15] = 1;
+    aux.Add(PP_BADGE_ID, badge);
+    SmallPicture p;
+    EXPECT_EQ(Draw(dc.get(), aux.get(), p, 30002, 1, 0), PP_RESULT_OK);
+    EXPECT_EQ(pptest::CallsNamed(dc.get(), "StretchDIBits").size(), 2u);
+}
+
 TEST(DrawPicture, HiddenBadgeIsNotTouched)
 {
     DeviceGuard dc(PP_DEVICE_TRUECOLOR, 16, 16);
