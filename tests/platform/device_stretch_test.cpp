@@ -665,4 +665,28 @@ TEST(StretchHalftone, BilinearWithinTwoPerChannel)
     }
 }
 
+// Positions step by src / dst in 32.32 fixed point rounded up, so a tie
+// between two levels rounds towards the second pixel, upwards or downwards.
+TEST(StretchHalftone, TiesLeanToTheSecondPixel)
+{
+    struct Case {
+        uint32_t first, second;
+        int width;
+        std::vector<uint32_t> expected;
+    };
+    const Case cases[] = {
+        {0x000000, 0x030303, 12, {0, 1, 1, 2, 2, 3, 3, 3, 3, 3, 3, 3}},
+        {0x030303, 0x000000, 4, {3, 2, 0, 0}},
+        {0x030303, 0x000000, 8, {3, 2, 2, 1, 0, 0, 0, 0}},
+    };
+    for (const Case &c : cases) {
+        Dib dib = MakeDib(2, 1, 24, {c.first, c.second});
+        DeviceGuard dc(PP_DEVICE_TRUECOLOR, c.width, 1);
+        SetStretchBltMode(dc.get(), HALFTONE);
+        Draw(dc.get(), dib, 0, 0, c.width, 1, 0, 0, 2, 1);
+        for (int x = 0; x < c.width; ++x)
+            EXPECT_EQ(dc.At(x, 0), c.expected[static_cast<size_t>(x)] * 0x010101u) << x;
+    }
+}
+
 } // namespace

@@ -442,34 +442,39 @@ void DrawCombined(HDC__ *dc, const SourceImage &src, const Axis &ax, const Axis 
 // vertical pass.
 struct Sample {
     int32_t c0 = 0, c1 = 0; // bitmap coordinates
-    uint32_t weight = 0;    // of c1, in 1/65536
+    uint64_t weight = 0;    // of c1, in 1/2^32
     bool valid = false;
 };
 
 std::vector<Sample> HalftoneSamples(const Axis &axis)
 {
     std::vector<Sample> samples(static_cast<size_t>(axis.hi - axis.lo));
+    // Positions advance by src / dst in 32.32 fixed point, rounded up: a tie
+    // between two source pixels leans to the second.
+    Wide step = ((Wide{axis.src} << 32) + axis.dst - 1) / axis.dst;
     for (size_t i = 0; i < samples.size(); ++i) {
         int64_t d = axis.Index(axis.lo + static_cast<int32_t>(i));
-        Wide position = (Wide{d} * axis.src * 65536) / axis.dst;
-        int64_t s0 = static_cast<int64_t>(position >> 16);
+        Wide position = Wide{d} * step;
+        int64_t s0 = static_cast<int64_t>(position >> 32);
+        uint64_t fraction = static_cast<uint64_t>(position & 0xFFFFFFFFu);
         int64_t s1 = std::min(s0 + 1, axis.src - 1);
         if (s0 < axis.inLo || s0 >= axis.inHi)
             continue;
         if (s1 >= axis.inHi)
             s1 = s0;
-        samples[i] = Sample{axis.Bitmap(s0), axis.Bitmap(s1),
-                            static_cast<uint32_t>(position & 0xFFFF), true};
+        samples[i] = Sample{axis.Bitmap(s0), axis.Bitmap(s1), fraction, true};
     }
     return samples;
 }
 
-uint32_t Blend(uint32_t a, uint32_t b, uint32_t weight)
+// a and b mixed by weight / 2^32 of b, each channel rounded to nearest.
+uint32_t Blend(uint32_t a, uint32_t b, uint64_t weight)
 {
     uint32_t result = 0;
     for (int shift = 0; shift <= 16; shift += 8) {
         uint64_t ca = (a >> shift) & 0xFF, cb = (b >> shift) & 0xFF;
-        uint64_t c = (ca * (65536 - weight) + cb * weight + 32768) >> 16;
+        uint64_t c =
+            (ca * ((uint64_t{1} << 32) - weight) + cb * weight + (uint64_t{1} << 31)) >> 32;
         result |= static_cast<uint32_t>(c) << shift;
     }
     return result;
