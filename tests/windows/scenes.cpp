@@ -482,6 +482,21 @@ void RegionPictures(ScriptWriter &w, const std::vector<Source> &sources)
              Stretch(s24, 0, 0, 20, 7, -5, 0, 10, 7), Stretch(s24, 0, 0, 20, 7, -4, 0, 10, 7),
              Clip(12, 0, 24, 8), "mode 2", Stretch(s24, 0, 0, 20, 7, 4, 0, 10, 7), Clip(0, 0, 1, 8),
              Stretch(s24, 0, 0, 5, 7, -4, 0, 10, 7), Stretch(s24, 0, 0, 5, 7, -6, 0, 10, 7)});
+    // HALFTONE ties between two levels, rising and falling, unclipped.
+    std::vector<std::string> ties = {"mode 4"};
+    const uint32_t pairs[][2] = {{0x000000, 0x030303}, {0x030303, 0x000000}, {0x5A3C1E, 0x0764C8}};
+    for (size_t i = 0; i < 3; ++i) {
+        pptest::Dib dib = pptest::MakeDib(2, 1, 24, {pairs[i][0], pairs[i][1]});
+        Bytes packed = dib.info;
+        packed.insert(packed.end(), dib.bits.begin(), dib.bits.end());
+        Source tie{"tie" + std::to_string(i), 2, 1, dib.info.size()};
+        w.File(tie.name + ".dib", packed);
+        int y = static_cast<int>(i);
+        ties.push_back(Stretch(tie, 0, y, 12, 1, 0, 0, 2, 1));
+        ties.push_back(Stretch(tie, 12, y, 4, 1, 0, 0, 2, 1));
+        ties.push_back(Stretch(tie, 16, y, 8, 1, 0, 0, 2, 1));
+    }
+    Picture(w, "gdi_halftone_ties", 24, 3, 0x445566, ties);
     Picture(w, "gdi_queries", 8, 8, 0,
             {"caps 14 -1", "caps 12 -1", "caps 38 256", "caps 104 -1", "mode 0", "mode 5", "mode 3",
              "mode 2", "mode 1"});
