@@ -166,6 +166,43 @@ TEST(StretchResult, StretchThatMeetsButDrawsNothingReportsZero)
     }
 }
 
+// BI_BITFIELDS: each channel's run of mask bits, its top eight bits made a
+// level and the run repeated once below itself; the surface's own 32-bit
+// layout keeps the fourth byte as a plain 32-bit source does.
+TEST(StretchFormats, BitfieldMasksSpreadEachChannelOverALevel)
+{
+    struct Case {
+        int bpp;
+        uint32_t masks[3];
+        uint32_t pixel;
+        uint32_t expected;
+    };
+    const Case cases[] = {
+        {16, {0xF800, 0x07E0, 0x001F}, 0x8421, 0x848608}, // 5-6-5
+        {16, {0x7C00, 0x03E0, 0x001F}, 0x7FFF, 0xFFFFFF}, // 5-5-5
+        {16, {0x0F00, 0x00F0, 0x000F}, 0x0F31, 0xFF3311}, // 4 bits: v << 4 | v
+        {16, {0x0003, 0x0000, 0xC000}, 0xC003, 0xF000F0}, // 2 bits spread once only; no mask: 0
+        {32, {0x3FF00000, 0x000FFC00, 0x000003FF}, 0x3FF003FF, 0xFF00FF}, // 10 bits: the top 8
+        {32, {0xFF000000, 0x00FF0000, 0x0000FF00}, 0x12345678, 0x123456},
+        {32, {0x00FF0000, 0x0000FF00, 0x000000FF}, 0x9A123456, 0x9A123456}, // fourth byte kept
+    };
+    for (const Case &c : cases) {
+        Dib dib = MakeDib(1, 1, c.bpp, {c.pixel});
+        dib.Header().biCompression = 3;
+        for (uint32_t mask : c.masks) {
+            for (int b = 0; b < 4; ++b)
+                dib.info.push_back(static_cast<uint8_t>(mask >> (8 * b)));
+        }
+        if (c.bpp == 32)
+            std::memcpy(dib.bits.data(), &c.pixel, 4); // with its fourth byte
+        DeviceGuard dc(PP_DEVICE_TRUECOLOR, 2, 1);
+        EXPECT_EQ(Draw(dc.get(), dib, 0, 0, 1, 1, 0, 0, 1, 1), 1);
+        EXPECT_EQ(Draw(dc.get(), dib, 1, 0, 1, 1, 0, 0, -1, 1), 1); // a stretching call
+        EXPECT_EQ(dc.At(0, 0), c.expected) << std::hex << c.pixel;
+        EXPECT_EQ(dc.At(1, 0), c.expected) << std::hex << c.pixel;
+    }
+}
+
 // --- which source pixel lands where ----------------------------------------
 
 // The groups the nearest-neighbour rule gives, straight from its two formulas.
@@ -625,6 +662,30 @@ TEST(StretchHalftone, BilinearWithinTwoPerChannel)
                     << x << "," << y << " shift " << shift;
             }
         }
+    }
+}
+
+// Positions step by src / dst in 32.32 fixed point rounded up, so a tie
+// between two levels rounds towards the second pixel, upwards or downwards.
+TEST(StretchHalftone, TiesLeanToTheSecondPixel)
+{
+    struct Case {
+        uint32_t first, second;
+        int width;
+        std::vector<uint32_t> expected;
+    };
+    const Case cases[] = {
+        {0x000000, 0x030303, 12, {0, 1, 1, 2, 2, 3, 3, 3, 3, 3, 3, 3}},
+        {0x030303, 0x000000, 4, {3, 2, 0, 0}},
+        {0x030303, 0x000000, 8, {3, 2, 2, 1, 0, 0, 0, 0}},
+    };
+    for (const Case &c : cases) {
+        Dib dib = MakeDib(2, 1, 24, {c.first, c.second});
+        DeviceGuard dc(PP_DEVICE_TRUECOLOR, c.width, 1);
+        SetStretchBltMode(dc.get(), HALFTONE);
+        Draw(dc.get(), dib, 0, 0, c.width, 1, 0, 0, 2, 1);
+        for (int x = 0; x < c.width; ++x)
+            EXPECT_EQ(dc.At(x, 0), c.expected[static_cast<size_t>(x)] * 0x010101u) << x;
     }
 }
 

@@ -343,6 +343,31 @@ std::vector<Source> WriteSources(ScriptWriter &w)
         w.File(s.name + ".dib", packed);
         sources.push_back(Source{s.name, s.width, s.height, dib.info.size()});
     }
+    // BI_BITFIELDS: 16 and 32 bits with the masks after the header, among
+    // them runs longer than a byte, short ones, and the surface's own layout.
+    struct Masked {
+        std::string name;
+        int bpp;
+        uint32_t masks[3];
+    };
+    const Masked masked[] = {{"bf565", 16, {0xF800, 0x07E0, 0x001F}},
+                             {"bf444", 16, {0x000F, 0x0F00, 0xF000}},
+                             {"bf32rgb", 32, {0xFF0000, 0xFF00, 0xFF}},
+                             {"bf32wide", 32, {0x3FF00000, 0x000FFC00, 0x000003FF}}};
+    for (const Masked &m : masked) {
+        ++seed;
+        pptest::Dib dib =
+            pptest::MakeDib(9, 7, m.bpp, SourcePixels(9, 7, m.bpp == 16 ? 16 : 32, seed));
+        dib.Header().biCompression = 3;
+        for (uint32_t mask : m.masks) {
+            for (int b = 0; b < 4; ++b)
+                dib.info.push_back(static_cast<uint8_t>(mask >> (8 * b)));
+        }
+        Bytes packed = dib.info;
+        packed.insert(packed.end(), dib.bits.begin(), dib.bits.end());
+        w.File(m.name + ".dib", packed);
+        sources.push_back(Source{m.name, 9, 7, dib.info.size()});
+    }
     return sources;
 }
 
@@ -365,6 +390,13 @@ std::string Fill(int l, int t, int r, int b, uint32_t colour)
 {
     char line[128];
     std::snprintf(line, sizeof line, "fill %d %d %d %d 0x%06x", l, t, r, b, colour);
+    return line;
+}
+
+std::string Colour(const char *command, int l, int t, int r, int b, uint32_t colour)
+{
+    char line[128];
+    std::snprintf(line, sizeof line, "%s %d %d %d %d 0x%08x", command, l, t, r, b, colour);
     return line;
 }
 
@@ -425,6 +457,31 @@ void RegionPictures(ScriptWriter &w, const std::vector<Source> &sources)
              "mode 1", Stretch(s8, 28, 18, 9, 7, 0, 0, 13, 11),
              Stretch(s8, 40, 18, 30, 30, 0, 0, 13, 11), Clip(0, 0, 0, 0),
              Stretch(s8, 0, 0, 64, 44, 0, 0, 13, 11)});
+    // One fill and one frame per kind of brush colour, with the default
+    // palette and then with a logical one of three entries.
+    std::vector<std::string> colours;
+    const uint32_t kinds[] = {0x01000003, 0x01000013, 0x01000103, 0x03000002,
+                              0xFF000001, 0x11FF0002, 0x10FF0003, 0x10FF0000,
+                              0x02123456, 0x20FF0001, 0xFE00FF00, 0x00345678};
+    for (int pass = 0; pass < 2; ++pass) {
+        if (pass == 1)
+            colours.push_back("palette 0x102030:0x405060:0x708090");
+        for (int i = 0; i < 12; ++i) {
+            int x = 2 * i, y = 6 * pass;
+            colours.push_back(Colour("fill", x, y, x + 2, y + 2, kinds[i]));
+            colours.push_back(Colour("frame", x, y + 3, x + 2, y + 5, kinds[i]) + " 1 1");
+        }
+    }
+    Picture(w, "gdi_brush_colours", 24, 12, 0x808080, colours);
+    // Stretches whose source part and visible destination meet once mapped
+    // but draw no pixel report 0; those whose mapped ranges miss report rows.
+    const Source &s24 = sources[5];
+    Picture(w, "gdi_stretch_draws_nothing", 24, 8, 0x445566,
+            {Clip(0, 0, 10, 8), Stretch(s24, 0, 0, 20, 7, -5, 0, 10, 7),
+             Stretch(s24, 19, 0, -20, 7, -5, 0, 10, 7), "mode 3",
+             Stretch(s24, 0, 0, 20, 7, -5, 0, 10, 7), Stretch(s24, 0, 0, 20, 7, -4, 0, 10, 7),
+             Clip(12, 0, 24, 8), "mode 2", Stretch(s24, 0, 0, 20, 7, 4, 0, 10, 7), Clip(0, 0, 1, 8),
+             Stretch(s24, 0, 0, 5, 7, -4, 0, 10, 7), Stretch(s24, 0, 0, 5, 7, -6, 0, 10, 7)});
     Picture(w, "gdi_queries", 8, 8, 0,
             {"caps 14 -1", "caps 12 -1", "caps 38 256", "caps 104 -1", "mode 0", "mode 5", "mode 3",
              "mode 2", "mode 1"});
@@ -434,6 +491,28 @@ void RegionPictures(ScriptWriter &w, const std::vector<Source> &sources)
              Stretch(s8, 0, 0, 5, 5, 20, 0, 4, 4), Stretch(s8, 0, 0, 5, 5, 0, 30, 4, 4),
              Stretch(s8, 40, 0, 5, 5, 0, 0, 13, 11), Stretch(s8, 0, 0, 0, 5, 0, 0, 13, 11),
              Stretch(s8, 10, 10, 5, 5, 10, 8, 6, 6)});
+}
+
+// HALFTONE ties between two levels, rising and falling, unclipped. Only the
+// 32-bit GDI is the judge here: the 64-bit one rounds falling ties the other
+// way.
+void HalftoneTiePicture(ScriptWriter &w)
+{
+    // HALFTONE ties between two levels, rising and falling, unclipped.
+    std::vector<std::string> ties = {"mode 4"};
+    const uint32_t pairs[][2] = {{0x000000, 0x030303}, {0x030303, 0x000000}, {0x5A3C1E, 0x0764C8}};
+    for (size_t i = 0; i < 3; ++i) {
+        pptest::Dib dib = pptest::MakeDib(2, 1, 24, {pairs[i][0], pairs[i][1]});
+        Bytes packed = dib.info;
+        packed.insert(packed.end(), dib.bits.begin(), dib.bits.end());
+        Source tie{"tie" + std::to_string(i), 2, 1, dib.info.size()};
+        w.File(tie.name + ".dib", packed);
+        int y = static_cast<int>(i);
+        ties.push_back(Stretch(tie, 0, y, 12, 1, 0, 0, 2, 1));
+        ties.push_back(Stretch(tie, 12, y, 4, 1, 0, 0, 2, 1));
+        ties.push_back(Stretch(tie, 16, y, 8, 1, 0, 0, 2, 1));
+    }
+    Picture(w, "gdi_halftone_ties", 24, 3, 0x445566, ties);
 }
 
 // The library palette through its messages, on a device without a palette.
@@ -480,6 +559,79 @@ void RandomPictures(ScriptWriter &w, const std::vector<Source> &sources, int cou
             lines.push_back(Stretch(s, dx, dy, dw, dh, sx, sy, sw, sh));
         }
         Picture(w, "gdi_random_" + std::to_string(n), 56, 40, 0x6B4F2A, lines);
+    }
+}
+
+// Brush colours of every kind: plain, palette indices (the 0x01 high byte,
+// any odd one, a low word past the palette), DIB indices and the even high
+// bytes, through the default palette and through a selected logical one.
+uint32_t RandomColour(std::mt19937 &random)
+{
+    auto pick = [&](uint32_t lo, uint32_t hi) {
+        return std::uniform_int_distribution<uint32_t>(lo, hi)(random);
+    };
+    switch (pick(0, 6)) {
+    case 0:
+        return 0x01000000u | pick(0, 24);
+    case 1:
+        return (pick(0, 127) * 2 + 1) << 24 | pick(0, 0x1FF);
+    case 2:
+        return 0x10FF0000u | pick(0, 300);
+    case 3:
+        return (pick(1, 127) * 2) << 24 | pick(0, 0xFFFFFF);
+    default:
+        return pick(0, 0xFFFFFF);
+    }
+}
+
+// Seeded random device scripts, compared as one batch: clip regions, fills
+// and frames in every kind of colour, logical palettes, and stretches in the
+// three nearest-neighbour modes from every source format, mirrored, clipped
+// and partly outside the bitmap or the surface.
+void RandomBatch(ScriptWriter &w, const std::vector<Source> &sources, int count)
+{
+    std::mt19937 random(20261209u);
+    auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(random); };
+    auto sign = [&](int oneIn) { return pick(0, oneIn - 1) == 0 ? -1 : 1; };
+    for (int n = 0; n < count; ++n) {
+        std::vector<std::string> lines = {"mode " + std::to_string(pick(1, 3))};
+        if (pick(0, 2) == 0) {
+            std::string entries;
+            for (int i = pick(1, 6); i > 0; --i) {
+                char entry[16];
+                std::snprintf(entry, sizeof entry, "%s0x%06x", entries.empty() ? "" : ":",
+                              static_cast<unsigned>(random() & 0xFFFFFF));
+                entries += entry;
+            }
+            lines.push_back("palette " + entries);
+        }
+        if (pick(0, 1) == 0)
+            lines.push_back(Clip(pick(-3, 14), pick(-3, 10), pick(4, 27), pick(3, 19)));
+        for (int k = pick(1, 3); k > 0; --k) {
+            int kind = pick(0, 3);
+            if (kind == 0) {
+                lines.push_back(Colour("fill", pick(-4, 20), pick(-4, 14), pick(0, 28), pick(0, 20),
+                                       RandomColour(random)));
+            } else if (kind == 1) {
+                lines.push_back(Colour("frame", pick(-4, 20), pick(-4, 14), pick(0, 28),
+                                       pick(0, 20), RandomColour(random)) +
+                                " " + std::to_string(pick(-3, 5)) + " " +
+                                std::to_string(pick(-3, 5)));
+            } else {
+                const Source &s =
+                    sources[static_cast<size_t>(pick(0, static_cast<int>(sources.size()) - 1))];
+                int dw = pick(1, 30) * sign(5), dh = pick(1, 20) * sign(5);
+                int sx = pick(0, 2) == 0 ? pick(-4, s.width - 1) : 0;
+                int sy = pick(0, 2) == 0 ? pick(-3, s.height - 1) : 0;
+                int sw = pick(1, s.width + 2) * sign(7), sh = pick(1, s.height + 2);
+                if (sx == 0 && sy == 0 && pick(0, 2) == 0) {
+                    sw = s.width;
+                    sh = s.height;
+                }
+                lines.push_back(Stretch(s, pick(-10, 20), pick(-8, 14), dw, dh, sx, sy, sw, sh));
+            }
+        }
+        Picture(w, "rnd_" + std::to_string(n), 24, 16, 0x6B4F2A, lines);
     }
 }
 
@@ -590,7 +742,11 @@ ScriptWriter BuildScenes(bool pe32plus)
     StretchPictures(w, sources);
     RegionPictures(w, sources);
     PalettePicture(w);
+    if (!pe32plus)
+        HalftoneTiePicture(w);
     RandomPictures(w, sources, 40);
+    w.Comment("the random batch");
+    RandomBatch(w, sources, RANDOM_BATCH_SIZE);
     return w;
 }
 

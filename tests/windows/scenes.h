@@ -10,6 +10,14 @@
 
 namespace ppwine {
 
+// The seeded random pictures ("rnd_<n>") the script ends with; they are
+// compared as one batch rather than one test each.
+enum { RANDOM_BATCH_SIZE = 3000 };
+inline bool IsRandomBatchPicture(const std::string &name)
+{
+    return name.rfind("rnd_", 0) == 0;
+}
+
 // Builds the whole script. pe32plus decides the kind of the resource DLLs
 // (the host's own: PE32 for i686, PE32+ for x86_64).
 ScriptWriter BuildScenes(bool pe32plus);

@@ -333,12 +333,42 @@ TEST_P(WinePicture, MatchesThePortableLayer)
     }
 }
 
+// The random batch: every call result and every pixel of every picture.
+TEST_P(WineDll, RandomBatchMatchesThePortableLayer)
+{
+    REQUIRE_WINE();
+    const ArchRun &run = RunFor(GetParam());
+    ASSERT_TRUE(run.error.empty()) << run.error;
+    for (const auto &[variant, outcome] : run.wine) {
+        size_t compared = 0, differing = 0;
+        for (const auto &[name, theirs] : outcome.pictures) {
+            if (!ppwine::IsRandomBatchPicture(name))
+                continue;
+            ++compared;
+            auto mine = run.portable.pictures.find(name);
+            ASSERT_NE(mine, run.portable.pictures.end()) << name;
+            std::string pixels = ppwine::DescribeDifferences(theirs, mine->second, 4);
+            if (mine->second.results == theirs.results && pixels.empty())
+                continue;
+            if (++differing <= 5) {
+                ADD_FAILURE() << variant << " " << name << ": "
+                              << (mine->second.results == theirs.results ? "" : "call results; ")
+                              << pixels;
+            }
+        }
+        EXPECT_EQ(compared, size_t{ppwine::RANDOM_BATCH_SIZE}) << variant;
+        EXPECT_EQ(differing, 0u) << variant << ": of " << compared << " random pictures";
+    }
+}
+
 std::vector<PictureCase> AllPictures()
 {
     std::vector<PictureCase> cases;
     for (const Arch &arch : kArchs) {
-        for (const std::string &name : ppwine::BuildScenes(arch.pe32plus).Pictures())
-            cases.push_back(PictureCase{arch, name});
+        for (const std::string &name : ppwine::BuildScenes(arch.pe32plus).Pictures()) {
+            if (!ppwine::IsRandomBatchPicture(name))
+                cases.push_back(PictureCase{arch, name});
+        }
     }
     return cases;
 }

@@ -24,6 +24,18 @@
 namespace {
 
 enum : uint32_t { HEADER_BYTES = 40 };
+// Compression codes StretchDIBits takes besides BI_RGB.
+enum : uint32_t {
+    COMPRESSION_BITFIELDS = 3, // 16 or 32 bits a pixel, colour masks after the 40-byte header
+};
+
+// One colour channel of a BI_BITFIELDS pixel: the mask's lowest bit and its
+// run of set bits.
+struct Channel {
+    uint32_t mask = 0;
+    int shift = 0;
+    int length = 0;
+};
 
 struct DibFormat {
     int32_t width = 0;
@@ -33,18 +45,70 @@ struct DibFormat {
     uint32_t colors = 0; // colour-table entries in use
     size_t stride = 0;
     uint64_t imageBytes = 0;
+    bool bitfields = false;
+    Channel channels[3]; // red, green, blue
 };
+
+Channel ReadChannel(uint32_t mask)
+{
+    Channel channel{mask};
+    if (mask == 0)
+        return channel;
+    while ((mask & 1) == 0) {
+        mask >>= 1;
+        ++channel.shift;
+    }
+    while ((mask & 1) == 1) {
+        mask >>= 1;
+        ++channel.length;
+    }
+    return channel;
+}
+
+// A channel's bits as an 8-bit level: the top eight bits of its run (a
+// shorter run moved to the top of the byte), then the run once more below
+// itself, so 5 bits give v << 3 | v >> 2 and 8 or more bits stand as read.
+uint32_t ChannelLevel(uint32_t pixel, const Channel &channel)
+{
+    if (channel.length == 0)
+        return 0;
+    int down = channel.shift + channel.length - 8;
+    uint32_t field = down >= 0 ? (pixel & channel.mask) >> down : (pixel & channel.mask) << -down;
+    int kept = std::min(channel.length, 8);
+    field &= (0xFF00u >> kept) & 0xFFu;
+    return field | (field >> channel.length);
+}
+
+// Masks sit right after the 40-byte header: in the colour table's place for
+// a plain header, inside the header for the longer ones.
+void ReadMasks(const BITMAPINFO *info, DibFormat &format)
+{
+    const uint8_t *masks = reinterpret_cast<const uint8_t *>(info) + HEADER_BYTES;
+    for (int i = 0; i < 3; ++i) {
+        uint32_t mask;
+        std::memcpy(&mask, masks + 4 * i, sizeof mask);
+        format.channels[i] = ReadChannel(mask);
+    }
+}
 
 bool ReadFormat(const BITMAPINFO *info, DibFormat &format)
 {
     const BITMAPINFOHEADER &h = info->bmiHeader;
     if (h.biSize < HEADER_BYTES || h.biWidth <= 0 || h.biHeight == 0 || h.biPlanes == 0)
         return false;
-    if (h.biCompression != BI_RGB)
-        return false;
     int bpp = h.biBitCount;
     if (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 16 && bpp != 24 && bpp != 32)
         return false;
+    if (h.biCompression == COMPRESSION_BITFIELDS && (bpp == 16 || bpp == 32)) {
+        ReadMasks(info, format);
+        // The surface's own layout: taken as a plain 32-bit source, fourth
+        // byte and all.
+        const Channel *c = format.channels;
+        format.bitfields =
+            !(bpp == 32 && c[0].mask == 0xFF0000u && c[1].mask == 0xFF00u && c[2].mask == 0xFFu);
+    } else if (h.biCompression != BI_RGB) {
+        return false;
+    }
     int64_t rows = h.biHeight < 0 ? -static_cast<int64_t>(h.biHeight) : h.biHeight;
     uint64_t stride = (static_cast<uint64_t>(h.biWidth) * static_cast<uint64_t>(bpp) + 31) / 32 * 4;
     // The whole image must be addressable with 32 bits, as GDI requires.
@@ -104,8 +168,19 @@ uint32_t Expand5(uint32_t v)
     return (v << 3) | (v >> 2);
 }
 
+uint32_t MaskedPixel(const DibFormat &format, uint32_t pixel)
+{
+    return (ChannelLevel(pixel, format.channels[0]) << 16) |
+           (ChannelLevel(pixel, format.channels[1]) << 8) | ChannelLevel(pixel, format.channels[2]);
+}
+
 uint32_t SourcePixel(const SourceImage &src, const uint8_t *row, int32_t x)
 {
+    if (src.format.bitfields) {
+        uint32_t v = 0;
+        std::memcpy(&v, row + static_cast<size_t>(x) * (src.format.bpp / 8), src.format.bpp / 8);
+        return MaskedPixel(src.format, v);
+    }
     switch (src.format.bpp) {
     case 1:
         return src.table[(row[x >> 3] >> (7 - (x & 7))) & 1];
@@ -365,34 +440,39 @@ void DrawCombined(HDC__ *dc, const SourceImage &src, const Axis &ax, const Axis 
 // vertical pass.
 struct Sample {
     int32_t c0 = 0, c1 = 0; // bitmap coordinates
-    uint32_t weight = 0;    // of c1, in 1/65536
+    uint64_t weight = 0;    // of c1, in 1/2^32
     bool valid = false;
 };
 
 std::vector<Sample> HalftoneSamples(const Axis &axis)
 {
     std::vector<Sample> samples(static_cast<size_t>(axis.hi - axis.lo));
+    // Positions advance by src / dst in 32.32 fixed point, rounded up: a tie
+    // between two source pixels leans to the second.
+    Wide step = ((Wide{axis.src} << 32) + axis.dst - 1) / axis.dst;
     for (size_t i = 0; i < samples.size(); ++i) {
         int64_t d = axis.Index(axis.lo + static_cast<int32_t>(i));
-        Wide position = (Wide{d} * axis.src * 65536) / axis.dst;
-        int64_t s0 = static_cast<int64_t>(position >> 16);
+        Wide position = Wide{d} * step;
+        int64_t s0 = static_cast<int64_t>(position >> 32);
+        uint64_t fraction = static_cast<uint64_t>(position & 0xFFFFFFFFu);
         int64_t s1 = std::min(s0 + 1, axis.src - 1);
         if (s0 < axis.inLo || s0 >= axis.inHi)
             continue;
         if (s1 >= axis.inHi)
             s1 = s0;
-        samples[i] = Sample{axis.Bitmap(s0), axis.Bitmap(s1),
-                            static_cast<uint32_t>(position & 0xFFFF), true};
+        samples[i] = Sample{axis.Bitmap(s0), axis.Bitmap(s1), fraction, true};
     }
     return samples;
 }
 
-uint32_t Blend(uint32_t a, uint32_t b, uint32_t weight)
+// a and b mixed by weight / 2^32 of b, each channel rounded to nearest.
+uint32_t Blend(uint32_t a, uint32_t b, uint64_t weight)
 {
     uint32_t result = 0;
     for (int shift = 0; shift <= 16; shift += 8) {
         uint64_t ca = (a >> shift) & 0xFF, cb = (b >> shift) & 0xFF;
-        uint64_t c = (ca * (65536 - weight) + cb * weight + 32768) >> 16;
+        uint64_t c =
+            (ca * ((uint64_t{1} << 32) - weight) + cb * weight + (uint64_t{1} << 31)) >> 32;
         result |= static_cast<uint32_t>(c) << shift;
     }
     return result;
