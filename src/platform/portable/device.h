@@ -39,7 +39,8 @@ struct DeviceRect {
 // A solid fill not yet written to the surface: rect (already clipped) takes
 // pixel, except where a later call has written the holes. Filling a region
 // that a picture then mostly covers would write those pixels twice.
-enum : int { PENDING_FILL_HOLES = 4 };
+// Holes: a badge, four frame bands and the picture.
+enum : int { PENDING_FILL_HOLES = 8 };
 struct PendingFill {
     bool active = false;
     DeviceRect rect{};

@@ -87,12 +87,19 @@ void MarkSurfaceWritten(HDC__ *dc, DeviceRect written)
 void DeferFill(HDC__ *dc, DeviceRect v, uint32_t pixel)
 {
     PendingFill &f = dc->pendingFill;
-    // A fill that covers the pending one replaces it; any other is written
-    // first, so the two land in their order.
-    if (f.active && !Contains(v, f.rect))
-        ResolvePendingFill(dc);
-    f = PendingFill{};
-    f.active = true;
-    f.rect = v;
-    f.pixel = pixel;
+    if (!f.active || Contains(v, f.rect)) {
+        // Nothing pending, or nothing of it would show: v is the fill now.
+        f = PendingFill{};
+        f.active = true;
+        f.rect = v;
+        f.pixel = pixel;
+        return;
+    }
+    // Any other fill (the bands of a frame) is written at once, as a hole
+    // in the pending one, so the two land in their order.
+    MarkSurfaceWritten(dc, v);
+    for (int32_t y = v.top; y < v.bottom; ++y) {
+        uint32_t *row = dc->pixels + static_cast<size_t>(y) * static_cast<size_t>(dc->width);
+        std::fill(row + v.left, row + v.right, pixel);
+    }
 }
