@@ -88,8 +88,10 @@ PIECEPAINT_API HDC ppCreateDC(int kind, int width, int height);
 /* Destroys a device context; null and unknown handles are ignored. */
 PIECEPAINT_API void ppDeleteDC(HDC hdc);
 
-/* The surface: width * height pixels, row after row from the top. Valid
- * until ppDeleteDC. */
+/* The surface: width * height pixels, row after row from the top, as the
+ * calls made so far left it. The pointer stays valid until ppDeleteDC, but
+ * after further drawing calls ask again: the device may defer part of a
+ * fill until its pixels are read. */
 PIECEPAINT_API const uint32_t *ppDCPixels(HDC hdc, int *width, int *height);
 
 /* Sets every pixel of the surface to rgb (0x00RRGGBB), ignoring the clip

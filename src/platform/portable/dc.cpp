@@ -106,10 +106,8 @@ DeviceRect VisibleRect(const HDC__ *dc)
 void FillDeviceRect(HDC__ *dc, DeviceRect r, uint32_t pixel)
 {
     DeviceRect v = Intersect(r, VisibleRect(dc));
-    for (int32_t y = v.top; y < v.bottom; ++y) {
-        uint32_t *row = dc->pixels + static_cast<size_t>(y) * static_cast<size_t>(dc->width);
-        std::fill(row + v.left, row + v.right, pixel);
-    }
+    if (v.left < v.right && v.top < v.bottom)
+        DeferFill(dc, v, pixel);
 }
 
 extern "C" HDC ppCreateDC(int kind, int width, int height)
@@ -156,7 +154,10 @@ extern "C" const uint32_t *ppDCPixels(HDC hdc, int *width, int *height)
         *width = dc != nullptr ? dc->width : 0;
     if (height != nullptr)
         *height = dc != nullptr ? dc->height : 0;
-    return dc != nullptr ? dc->pixels : nullptr;
+    if (dc == nullptr)
+        return nullptr;
+    ResolvePendingFill(dc);
+    return dc->pixels;
 }
 
 extern "C" void ppDCFill(HDC hdc, uint32_t rgb)
@@ -164,6 +165,7 @@ extern "C" void ppDCFill(HDC hdc, uint32_t rgb)
     HDC__ *dc = LiveDevice(hdc);
     if (dc == nullptr)
         return;
+    DiscardPendingFill(dc);
     std::fill(dc->pixels, dc->pixels + static_cast<size_t>(dc->width) * dc->height, rgb);
 }
 

@@ -40,6 +40,19 @@ struct DeviceRect {
     int32_t bottom;
 };
 
+// A solid fill not yet written to the surface: rect (already clipped) takes
+// pixel, except where a later call has written the holes. Filling a region
+// that a picture then mostly covers would write those pixels twice.
+// Holes: a badge, four frame bands and the picture.
+enum : int { PENDING_FILL_HOLES = 8 };
+struct PendingFill {
+    bool active = false;
+    DeviceRect rect{};
+    uint32_t pixel = 0;
+    int holeCount = 0;
+    DeviceRect holes[PENDING_FILL_HOLES] = {};
+};
+
 enum class GdiKind : uint8_t { Region, Brush, Palette };
 
 struct HGDIOBJ__ {
@@ -119,6 +132,7 @@ struct HDC__ {
     uint32_t systemColors[DEVICE_PALETTE_SLOTS] = {};
     int64_t slotOwner[DEVICE_PALETTE_SLOTS] = {};
     std::map<uint64_t, RealisedPalette> realised; // by palette serial
+    PendingFill pendingFill;
     CallLog log;
     std::string logText; // backing store of ppDCLogText
 };
@@ -190,6 +204,16 @@ uint64_t ObjectSerial(HGDIOBJ object);
 
 // Fills r intersected with the visible part of the surface (surface and clip).
 void FillDeviceRect(HDC__ *dc, DeviceRect r, uint32_t pixel);
+// The pending fill (see PendingFill, pending_fill.cpp). Every call that reads
+// the surface resolves it first; one that writes every pixel of a rectangle
+// marks the rectangle written instead, and one that writes the surface in
+// some other way resolves it first. Discard drops it (the whole surface is
+// being overwritten).
+void ResolvePendingFill(HDC__ *dc);
+void MarkSurfaceWritten(HDC__ *dc, DeviceRect written);
+void DiscardPendingFill(HDC__ *dc);
+// Defers a fill of v (clipped, not empty).
+void DeferFill(HDC__ *dc, DeviceRect v, uint32_t pixel);
 // The surface intersected with the clip region; may be empty.
 DeviceRect VisibleRect(const HDC__ *dc);
 

@@ -684,11 +684,14 @@ int Stretch(HDC__ *dc, int xDest, int yDest, int destWidth, int destHeight, int 
 
     int mode = stretching ? dc->stretchMode : COLORONCOLOR;
     if (mode == HALFTONE) {
+        ResolvePendingFill(dc);
         DrawHalftone(dc, src, ax, ay);
         return result;
     }
     if (!MapNearest(ax) || !MapNearest(ay))
         return drawnNothing;
+    // Every pixel of the mapped rectangle is written; none is read.
+    MarkSurfaceWritten(dc, DeviceRect{ax.lo, ay.lo, ax.hi, ay.hi});
     bool shrinking = ax.shrinking || ay.shrinking;
     if (!shrinking || mode == COLORONCOLOR)
         DrawSingle(dc, src, ax, ay);
