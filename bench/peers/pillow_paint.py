@@ -213,9 +213,8 @@ class PillowPaint:
 
 
 class LibraryPaint:
-    def __init__(self, build):
-        library = build / "libpiecepaint.so"
-        lib = ctypes.CDLL(str(library))
+    def __init__(self, library, build):
+        lib = ctypes.CDLL(str(library))  # local symbols: two builds can be loaded side by side
         lib.ppOpenModule.restype = ctypes.c_void_p
         lib.ppOpenModule.argtypes = [ctypes.c_char_p]
         lib.ppCreateDC.restype = ctypes.c_void_p
@@ -288,55 +287,69 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--build", default=str(ROOT / "build-bench"), type=pathlib.Path,
                         help="build directory with libpiecepaint.so, the tool and the sample")
+    parser.add_argument("--compare", type=pathlib.Path, metavar="DIR",
+                        help="another build's directory: its libpiecepaint.so paints in the "
+                             "same rounds, on the same sample")
     parser.add_argument("--rounds", default=50, type=int, help="paints of each, alternating")
     args = parser.parse_args()
     needs = {"the shared library": args.build / "libpiecepaint.so",
              "the piecepaint tool": args.build / "tools/piecepaint/piecepaint",
              "the sample module": args.build / "samples/house/999.bin",
              "the sample's aux module": args.build / "samples/house-aux"}
+    if args.compare:
+        needs["the library to compare"] = args.compare / "libpiecepaint.so"
     for what, path in needs.items():
         if not path.exists():
             fail(f"{what} is missing ({path}); build the targets piecepaint, piecepaint_tool "
-                 f"and pp_sample in {args.build}")
+                 f"and pp_sample")
     if args.rounds < 3:
         fail("--rounds: at least 3")
 
     pieces, chosen, drawn = explain(args.build)
     pillow = PillowPaint(args.build, pieces, chosen[:2], drawn, chosen[2])
-    library = LibraryPaint(args.build)
-    for _ in range(3):  # warm both: the library's buffers, Pillow's code paths
-        library.paint()
+    libraries = {"library": LibraryPaint(needs["the shared library"], args.build)}
+    if args.compare:
+        libraries["compared"] = LibraryPaint(needs["the library to compare"], args.build)
+    for _ in range(3):  # warm all: the library's buffers, Pillow's code paths
+        for library in libraries.values():
+            library.paint()
         pillow.paint()
 
-    ratios, ours, theirs = [], [], []
+    times = {name: [] for name in [*libraries, "Pillow"]}
     for _ in range(args.rounds):
+        for name, library in libraries.items():
+            start = time.perf_counter()
+            library.paint()
+            times[name].append(time.perf_counter() - start)
         start = time.perf_counter()
-        library.paint()
-        middle = time.perf_counter()
         pillow.paint()
-        end = time.perf_counter()
-        ours.append(middle - start)
-        theirs.append(end - middle)
-        ratios.append((end - middle) / (middle - start))
-    quartiles = statistics.quantiles(ratios, n=4)
+        times["Pillow"].append(time.perf_counter() - start)
+
+    print(f"sample paint at {WIDTH} x {HEIGHT}: picture {chosen[0]} x {chosen[1]} drawn "
+          f"{drawn[0]} x {drawn[1]} at {drawn[2]}, {drawn[3]}; {len(pieces)} pieces; "
+          f"{args.rounds} rounds, each painter once a round in turn")
+    for name, spent in times.items():
+        print(f"{name:8} median {statistics.median(spent) * 1e6:8.0f} us, fastest "
+              f"{min(spent) * 1e6:8.0f} us")
+    for name in libraries:
+        ratios = [p / o for p, o in zip(times["Pillow"], times[name])]
+        quartiles = statistics.quantiles(ratios, n=4)
+        print(f"Pillow / {name}: median {statistics.median(ratios):.2f}, quartiles "
+              f"{quartiles[0]:.2f} to {quartiles[2]:.2f}, range {min(ratios):.2f} to "
+              f"{max(ratios):.2f}; fastest over fastest {min(times['Pillow']) / min(times[name]):.2f}")
 
     surface, picture = pillow.paint()
-    count, causes, columns = differences(library.surface(), surface, picture, drawn)
-    print(f"sample paint at {WIDTH} x {HEIGHT}: picture {chosen[0]} x {chosen[1]} drawn "
-          f"{drawn[0]} x {drawn[1]} at {drawn[2]}, {drawn[3]}; {len(pieces)} pieces")
-    for name, times in (("library", ours), ("Pillow", theirs)):
-        print(f"{name:8} median {statistics.median(times) * 1e6:8.0f} us, fastest "
-              f"{min(times) * 1e6:8.0f} us")
-    print(f"ratio Pillow / library over {args.rounds} alternating rounds: median "
-          f"{statistics.median(ratios):.2f}, quartiles {quartiles[0]:.2f} to {quartiles[2]:.2f}, "
-          f"range {min(ratios):.2f} to {max(ratios):.2f}; of the fastest paints "
-          f"{min(theirs) / min(ours):.2f}")
-    print(f"pixels that differ: {count} of {WIDTH * HEIGHT}")
-    for cause, n in causes.items():
-        print(f"  {n:6d}  {cause}")
-    if columns:
-        print(f"  tie pixels in destination columns {columns[:8]}{' ...' if len(columns) > 8 else ''}")
-    return 1 if causes["unexplained"] else 0
+    failed = False
+    for name, library in libraries.items():
+        count, causes, columns = differences(library.surface(), surface, picture, drawn)
+        print(f"pixels where {name} and Pillow differ: {count} of {WIDTH * HEIGHT}")
+        for cause, n in causes.items():
+            print(f"  {n:6d}  {cause}")
+        if columns:
+            print(f"  tie pixels in destination columns {columns[:8]}"
+                  f"{' ...' if len(columns) > 8 else ''}")
+        failed |= causes["unexplained"] > 0
+    return 1 if failed else 0
 
 
 if __name__ == "__main__":
