@@ -213,7 +213,7 @@ class PillowPaint:
 
 
 class LibraryPaint:
-    def __init__(self, library, build):
+    def __init__(self, library, build, recording):
         lib = ctypes.CDLL(str(library))  # local symbols: two builds can be loaded side by side
         lib.ppOpenModule.restype = ctypes.c_void_p
         lib.ppOpenModule.argtypes = [ctypes.c_char_p]
@@ -221,6 +221,7 @@ class LibraryPaint:
         lib.ppCreateDC.argtypes = [ctypes.c_int, ctypes.c_int, ctypes.c_int]
         lib.ppDeleteDC.argtypes = [ctypes.c_void_p]
         lib.ppDCSetLogging.argtypes = [ctypes.c_void_p, ctypes.c_int]
+        lib.ppDCClearLog.argtypes = [ctypes.c_void_p]
         lib.ppGdiSetLogging.argtypes = [ctypes.c_int]
         lib.ppDCPixels.restype = ctypes.POINTER(ctypes.c_uint32)
         lib.ppDCPixels.argtypes = [ctypes.c_void_p, ctypes.POINTER(ctypes.c_int),
@@ -234,8 +235,10 @@ class LibraryPaint:
         if not self.module or not self.aux:
             fail(f"cannot open the sample's modules in {build / 'samples'}")
         self.hdc = lib.ppCreateDC(0, WIDTH, HEIGHT)  # true colour
-        lib.ppDCSetLogging(self.hdc, 0)
-        lib.ppGdiSetLogging(0)
+        # A new device context records its calls; a host that does not read them turns that off.
+        self.recording = recording
+        lib.ppDCSetLogging(self.hdc, int(recording))
+        lib.ppGdiSetLogging(int(recording))
         self.options = option_record(json.loads(OPTIONS.read_text()))
         self.codes = (ctypes.c_uint16 * (len(CODES) + 1))(*CODES, 0)
 
@@ -247,6 +250,9 @@ class LibraryPaint:
         pixels = self.lib.ppDCPixels(self.hdc, ctypes.byref(width), ctypes.byref(height))
         if result != 0:
             fail(f"PaintPrt returned {result}")
+        if self.recording:  # the log would otherwise grow by one paint's calls each time
+            self.lib.ppDCClearLog(self.hdc)
+            self.lib.ppGdiClearLog()
         return pixels
 
     def surface(self):
@@ -290,6 +296,8 @@ def main():
     parser.add_argument("--compare", type=pathlib.Path, metavar="DIR",
                         help="another build's directory: its libpiecepaint.so paints in the "
                              "same rounds, on the same sample")
+    parser.add_argument("--recording", action="store_true",
+                        help="leave the device contexts' call recording on, as they are created")
     parser.add_argument("--rounds", default=50, type=int, help="paints of each, alternating")
     args = parser.parse_args()
     needs = {"the shared library": args.build / "libpiecepaint.so",
@@ -307,9 +315,11 @@ def main():
 
     pieces, chosen, drawn = explain(args.build)
     pillow = PillowPaint(args.build, pieces, chosen[:2], drawn, chosen[2])
-    libraries = {"library": LibraryPaint(needs["the shared library"], args.build)}
+    libraries = {"library": LibraryPaint(needs["the shared library"], args.build,
+                                         args.recording)}
     if args.compare:
-        libraries["compared"] = LibraryPaint(needs["the library to compare"], args.build)
+        libraries["compared"] = LibraryPaint(needs["the library to compare"], args.build,
+                                            args.recording)
     for _ in range(3):  # warm all: the library's buffers, Pillow's code paths
         for library in libraries.values():
             library.paint()
@@ -327,7 +337,8 @@ def main():
 
     print(f"sample paint at {WIDTH} x {HEIGHT}: picture {chosen[0]} x {chosen[1]} drawn "
           f"{drawn[0]} x {drawn[1]} at {drawn[2]}, {drawn[3]}; {len(pieces)} pieces; "
-          f"{args.rounds} rounds, each painter once a round in turn")
+          f"{args.rounds} rounds, each painter once a round in turn; recording "
+          f"{'on' if args.recording else 'off'}")
     for name, spent in times.items():
         print(f"{name:8} median {statistics.median(spent) * 1e6:8.0f} us, fastest "
               f"{min(spent) * 1e6:8.0f} us")
