@@ -14,7 +14,8 @@ the description the module is built from (samples/house.json); the pixels
 from the module's <id>.bin resources. All of that is read once, before any
 timing: a host would hold its pieces preloaded.
 
-Usage: /usr/bin/python3 bench/peers/pillow_paint.py [--build DIR] [--rounds N]
+Usage: /usr/bin/python3 bench/peers/pillow_paint.py [--build DIR] [--compare DIR]
+           [--recording] [--rounds N]
 """
 import argparse
 import ctypes
@@ -100,7 +101,7 @@ def explain(build):
 
 
 def piece_pixels(data, flags, width, height):
-    """(pixels, width, height, stride, offset) of the rows a piece draws from."""
+    """(width, height, offset in the resource) of the rows a piece draws from."""
     bitmap_width, bitmap_height = struct.unpack_from("<ii", data, 4)
     if not flags & 0x0C:
         return bitmap_width, bitmap_height, HEADER_BYTES
@@ -180,7 +181,8 @@ class PillowPaint:
         templates = catalogue["templates"]
         self.pieces = [Piece(build, line, templates[line[0]], catalogue["keyIndex"])
                        for line in pieces]
-        self.palette = [c for i in range(256) for c in self.pieces[0].palette[4 * i:4 * i + 3][::-1]]
+        table = self.pieces[0].palette  # blue, green, red, 0 per entry
+        self.palette = [c for i in range(256) for c in table[4 * i:4 * i + 3][::-1]]
         self.size, self.drawn = picture_size, drawn
         enlarged = drawn[0] > picture_size[0]
         self.strength = catalogue["filterStrength"][2 if enlarged else 1] if flags & 0x04 else 0
@@ -347,7 +349,8 @@ def main():
         quartiles = statistics.quantiles(ratios, n=4)
         print(f"Pillow / {name}: median {statistics.median(ratios):.2f}, quartiles "
               f"{quartiles[0]:.2f} to {quartiles[2]:.2f}, range {min(ratios):.2f} to "
-              f"{max(ratios):.2f}; fastest over fastest {min(times['Pillow']) / min(times[name]):.2f}")
+              f"{max(ratios):.2f}; fastest over fastest "
+              f"{min(times['Pillow']) / min(times[name]):.2f}")
 
     surface, picture = pillow.paint()
     failed = False
