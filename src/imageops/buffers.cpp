@@ -111,6 +111,11 @@ void FreeParked(const Block &block)
 // every slot is taken.
 void Park(void *memory, uint32_t size)
 {
+    if constexpr (kCacheSlots == 0) {
+        // No cache in this build: nothing is tracked, so nothing comes here.
+        FreeParked({memory, size});
+        return;
+    }
     if (parkedCount == kCacheSlots) {
         FreeParked(parked[0]);
         for (int i = 1; i < parkedCount; ++i)
