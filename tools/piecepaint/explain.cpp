@@ -272,7 +272,8 @@ void ExplainScale(std::ostream &out, const ExplainInput &input, const CatalogHea
                   const LayoutResult &result)
 {
     ScaleDecision d = Decide(input, header, result);
-    out << "Planned picture: " << d.drawnWidth << " x " << d.drawnHeight << " at " << d.x << ", " << d.y;
+    out << "Planned picture: " << d.drawnWidth << " x " << d.drawnHeight << " at " << d.x << ", "
+        << d.y;
     if (d.shrink)
         out << ", shrunk by " << d.scale;
     else if (d.enlarge)
