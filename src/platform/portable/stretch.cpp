@@ -436,17 +436,11 @@ void DrawCombined(HDC__ *dc, const SourceImage &src, const Axis &ax, const Axis 
     }
 }
 
-// The HALFTONE code (stretch_halftone.cpp) reads the source through these.
+// HALFTONE (stretch_halftone.cpp) reads the source through this.
 void ReadSpan(const void *source, int32_t y, int32_t x0, int32_t count, uint32_t *out)
 {
     const SourceImage &src = *static_cast<const SourceImage *>(source);
     ConvertSpan(src, SourceRow(src, y), x0, count, out);
-}
-
-HalftoneAxis ForHalftone(const Axis &a)
-{
-    return HalftoneAxis{a.dOrigin, a.dDir, a.dst,  a.sOrigin, a.sDir,
-                        a.src,     a.inLo, a.inHi, a.lo,      a.hi};
 }
 
 // Half-open range [lo, hi) a signed extent covers from its origin.
@@ -592,6 +586,21 @@ int Stretch(HDC__ *dc, int xDest, int yDest, int destWidth, int destHeight, int 
         py = PlaceMirrored(yDest, destHeight, sy, srcHeight, std::max<int64_t>(yLo, 0),
                            std::min<int64_t>(yHi, height));
     }
+    if (stretching && dc->stretchMode == HALFTONE) {
+        SourceImage src;
+        src.bits = static_cast<const uint8_t *>(bits);
+        src.format = format;
+        BuildTable(info, usage, dc, src);
+        DeviceRect shown = VisibleRect(dc);
+        // Only a source in the surface's own layout is read in place.
+        bool copied = format.bpp != 32 || format.bitfields;
+        DrawHalftone(dc, HalftoneSource{&src, ReadSpan, copied},
+                     HalftoneAxis{xDest, px.origin, destWidth, xSrc, srcWidth, format.width,
+                                  shown.left, shown.right},
+                     HalftoneAxis{yDest, py.origin, destHeight, sy, srcHeight, format.height,
+                                  shown.top, shown.bottom});
+        return result;
+    }
     DeviceRect vis = VisibleRect(dc);
     if (px.limited) {
         vis.left = static_cast<int32_t>(std::clamp<int64_t>(px.lo, vis.left, vis.right));
@@ -630,11 +639,6 @@ int Stretch(HDC__ *dc, int xDest, int yDest, int destWidth, int destHeight, int 
     BuildTable(info, usage, dc, src);
 
     int mode = stretching ? dc->stretchMode : COLORONCOLOR;
-    if (mode == HALFTONE) {
-        ResolvePendingFill(dc);
-        DrawHalftone(dc, HalftoneSource{&src, ReadSpan}, ForHalftone(ax), ForHalftone(ay));
-        return result;
-    }
     if (!MapNearest(ax) || !MapNearest(ay))
         return drawnNothing;
     // Every pixel of the mapped rectangle is written; none is read.
