@@ -204,40 +204,13 @@ uint32_t Mix(uint32_t a, uint32_t b, Wide weight, int shift)
     return result;
 }
 
-// The two source rows a destination row mixes, in surface format over the
-// source part's columns; consecutive destination rows mostly share them.
-class RowPair {
-  public:
-    RowPair(const HalftoneSource &src, int32_t x0, int32_t count) : src_(src), x0_(x0)
-    {
-        for (std::vector<uint32_t> &row : rows_)
-            row.resize(static_cast<size_t>(count));
-    }
-    // Pixels of rows y0 and y1; index 0 is column x0.
-    void Fetch(int32_t y0, int32_t y1, const uint32_t *&row0, const uint32_t *&row1)
-    {
-        int k0 = y_[0] == y0 ? 0 : y_[1] == y0 ? 1 : y_[0] == y1 ? 1 : 0;
-        Load(k0, y0);
-        int k1 = y_[k0] == y1 ? k0 : 1 - k0;
-        Load(k1, y1);
-        row0 = rows_[k0].data();
-        row1 = rows_[k1].data();
-    }
-
-  private:
-    void Load(int k, int32_t y)
-    {
-        if (y_[k] == y)
-            return;
-        y_[k] = y;
-        src_.read(src_.source, y, x0_, static_cast<int32_t>(rows_[k].size()), rows_[k].data());
-    }
-
-    const HalftoneSource &src_;
-    int32_t x0_;
-    std::vector<uint32_t> rows_[2];
-    int32_t y_[2] = {-1, -1};
-};
+// Pixels c0 and c1 (c1 is c0 or the next one) of bitmap row y.
+void ReadPair(const HalftoneSource &src, int32_t y, int32_t c0, int32_t c1, uint32_t pair[2])
+{
+    src.read(src.source, y, c0, c1 - c0 + 1, pair);
+    if (c1 == c0)
+        pair[1] = pair[0];
+}
 
 } // namespace
 
@@ -250,21 +223,20 @@ void DrawHalftone(HDC__ *dc, const HalftoneSource &src, const HalftoneAxis &ax,
     AxisSamples xs = Sampling(ax, px, src.copied, false);
     AxisSamples ys = Sampling(ay, py, src.copied, true);
     ResolvePendingFill(dc);
-    int32_t x0 = static_cast<int32_t>(px.source.lo);
-    RowPair rows(src, x0, static_cast<int32_t>(px.source.hi - px.source.lo));
     int32_t left = static_cast<int32_t>(px.dest.lo), top = static_cast<int32_t>(py.dest.lo);
     for (size_t j = 0; j < ys.samples.size(); ++j) {
         const Sample &sy = ys.samples[j];
-        const uint32_t *row0, *row1;
-        rows.Fetch(sy.c0, sy.c1, row0, row1);
         uint32_t *out =
             dc->pixels + (static_cast<size_t>(top) + j) * static_cast<size_t>(dc->width) + left;
+        // Pixel by pixel: a shrinking call may span a very wide source row
+        // and use a few of its pixels.
         for (size_t i = 0; i < xs.samples.size(); ++i) {
             const Sample &sx = xs.samples[i];
-            size_t c0 = static_cast<size_t>(sx.c0 - x0), c1 = static_cast<size_t>(sx.c1 - x0);
-            uint32_t upper = Mix(row0[c0], row0[c1], sx.weight, xs.shift);
-            uint32_t lower = Mix(row1[c0], row1[c1], sx.weight, xs.shift);
-            out[i] = Mix(upper, lower, sy.weight, ys.shift);
+            uint32_t upper[2], lower[2];
+            ReadPair(src, sy.c0, sx.c0, sx.c1, upper);
+            ReadPair(src, sy.c1, sx.c0, sx.c1, lower);
+            out[i] = Mix(Mix(upper[0], upper[1], sx.weight, xs.shift),
+                         Mix(lower[0], lower[1], sx.weight, xs.shift), sy.weight, ys.shift);
         }
     }
 }
