@@ -665,7 +665,7 @@ TEST(StretchHalftone, BilinearWithinTwoPerChannel)
     }
 }
 
-// Positions step by src / dst in 32.32 fixed point rounded up, so a tie
+// The step is the nearest float to src / dst, here just above it, so a tie
 // between two levels rounds towards the second pixel, upwards or downwards.
 TEST(StretchHalftone, TiesLeanToTheSecondPixel)
 {
@@ -686,6 +686,56 @@ TEST(StretchHalftone, TiesLeanToTheSecondPixel)
         Draw(dc.get(), dib, 0, 0, c.width, 1, 0, 0, 2, 1);
         for (int x = 0; x < c.width; ++x)
             EXPECT_EQ(dc.At(x, 0), c.expected[static_cast<size_t>(x)] * 0x010101u) << x;
+    }
+}
+
+// Where exactly one extent of an axis is negative and the source runs past
+// the bitmap, GDI writes the pixels the source part maps to from the visible
+// rectangle's edge and leaves the rest of it as its scratch memory held it;
+// the portable layer leaves that rest as it was.
+TEST(StretchHalftone, MovedMirroredCallLeavesTheRestAlone)
+{
+    Dib dib = MakeDib(4, 1, 24, {red, green, blue, 0xFFFFFF});
+    DeviceGuard dc(PP_DEVICE_TRUECOLOR, 6, 1);
+    ppDCFill(dc.get(), untouched);
+    SetStretchBltMode(dc.get(), HALFTONE);
+    EXPECT_EQ(Draw(dc.get(), dib, 0, 0, 3, 1, 1, 0, -3, 1), 1);
+    const uint32_t expected[] = {green, red, untouched, untouched, untouched, untouched};
+    for (int x = 0; x < 6; ++x)
+        EXPECT_EQ(dc.At(x, 0), expected[x]) << x;
+}
+
+// Extents near the limits of int: positions stay exact, so a one-colour
+// bitmap shows its colour on every visible pixel the destination covers, and
+// nothing else is written.
+TEST(StretchHalftone, ExtremeExtentsShowTheColourWhereCovered)
+{
+    const uint32_t colour = 0x00336699;
+    struct Case {
+        const char *name;
+        int bitmapWidth;
+        int dx, dy, dw, dh;
+        int coveredRight, coveredBottom; // covered: [0, right) x [0, bottom)
+    };
+    const Case cases[] = {
+        {"HugeEnlargement", 1, -1000000000, 0, 2000000000, 6, 8, 6},
+        {"HugeMirroredEnlargement", 1, 5, 4, -2147483647, -2147483647, 6, 5},
+        {"HugeShrink", 1 << 20, 0, 0, 3, 2, 3, 2},
+        {"FarOffSurface", 1, -2147483647, 0, 9, 9, 0, 0},
+    };
+    for (const Case &c : cases) {
+        Dib dib = MakeDib(c.bitmapWidth, 1, 8, std::vector<uint32_t>(c.bitmapWidth, 0), {colour});
+        DeviceGuard dc(PP_DEVICE_TRUECOLOR, 8, 8);
+        ppDCFill(dc.get(), untouched);
+        SetStretchBltMode(dc.get(), HALFTONE);
+        EXPECT_EQ(Draw(dc.get(), dib, c.dx, c.dy, c.dw, c.dh, 0, 0, c.bitmapWidth, 1), 1) << c.name;
+        for (int y = 0; y < 8; ++y) {
+            for (int x = 0; x < 8; ++x) {
+                bool covered = x < c.coveredRight && y < c.coveredBottom;
+                ASSERT_EQ(dc.At(x, y), covered ? colour : untouched)
+                    << c.name << " " << x << "," << y;
+            }
+        }
     }
 }
 

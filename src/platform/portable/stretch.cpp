@@ -17,6 +17,7 @@
 // exception, where exactly one extent of an axis is negative and the source
 // runs past the bitmap: see PlaceMirrored.
 #include "platform/portable/device.h"
+#include "platform/portable/stretch_halftone.h"
 
 #include <algorithm>
 #include <cstring>
@@ -435,71 +436,11 @@ void DrawCombined(HDC__ *dc, const SourceImage &src, const Axis &ax, const Axis 
     }
 }
 
-// HALFTONE: bilinear sampling at d * src / dst, without a half-pixel offset,
-// clamped at the last pixel, rounded after the horizontal and again after the
-// vertical pass.
-struct Sample {
-    int32_t c0 = 0, c1 = 0; // bitmap coordinates
-    uint64_t weight = 0;    // of c1, in 1/2^32
-    bool valid = false;
-};
-
-std::vector<Sample> HalftoneSamples(const Axis &axis)
+// HALFTONE (stretch_halftone.cpp) reads the source through this.
+void ReadSpan(const void *source, int32_t y, int32_t x0, int32_t count, uint32_t *out)
 {
-    std::vector<Sample> samples(static_cast<size_t>(axis.hi - axis.lo));
-    // Positions advance by src / dst in 32.32 fixed point, rounded up: a tie
-    // between two source pixels leans to the second.
-    Wide step = ((Wide{axis.src} << 32) + axis.dst - 1) / axis.dst;
-    for (size_t i = 0; i < samples.size(); ++i) {
-        int64_t d = axis.Index(axis.lo + static_cast<int32_t>(i));
-        Wide position = Wide{d} * step;
-        int64_t s0 = static_cast<int64_t>(position >> 32);
-        uint64_t fraction = static_cast<uint64_t>(position & 0xFFFFFFFFu);
-        int64_t s1 = std::min(s0 + 1, axis.src - 1);
-        if (s0 < axis.inLo || s0 >= axis.inHi)
-            continue;
-        if (s1 >= axis.inHi)
-            s1 = s0;
-        samples[i] = Sample{axis.Bitmap(s0), axis.Bitmap(s1), fraction, true};
-    }
-    return samples;
-}
-
-// a and b mixed by weight / 2^32 of b, each channel rounded to nearest.
-uint32_t Blend(uint32_t a, uint32_t b, uint64_t weight)
-{
-    uint32_t result = 0;
-    for (int shift = 0; shift <= 16; shift += 8) {
-        uint64_t ca = (a >> shift) & 0xFF, cb = (b >> shift) & 0xFF;
-        uint64_t c =
-            (ca * ((uint64_t{1} << 32) - weight) + cb * weight + (uint64_t{1} << 31)) >> 32;
-        result |= static_cast<uint32_t>(c) << shift;
-    }
-    return result;
-}
-
-void DrawHalftone(HDC__ *dc, const SourceImage &src, const Axis &ax, const Axis &ay)
-{
-    std::vector<Sample> xs = HalftoneSamples(ax);
-    std::vector<Sample> ys = HalftoneSamples(ay);
-    for (int32_t y = ay.lo; y < ay.hi; ++y) {
-        const Sample &sy = ys[static_cast<size_t>(y - ay.lo)];
-        if (!sy.valid)
-            continue;
-        const uint8_t *row0 = SourceRow(src, sy.c0);
-        const uint8_t *row1 = SourceRow(src, sy.c1);
-        uint32_t *out = SurfaceRow(dc, y) + ax.lo;
-        for (size_t i = 0; i < xs.size(); ++i) {
-            const Sample &sx = xs[i];
-            if (!sx.valid)
-                continue;
-            uint32_t top =
-                Blend(SourcePixel(src, row0, sx.c0), SourcePixel(src, row0, sx.c1), sx.weight);
-            uint32_t bottom =
-                Blend(SourcePixel(src, row1, sx.c0), SourcePixel(src, row1, sx.c1), sx.weight);
-            out[i] = Blend(top, bottom, sy.weight);
-        }
-    }
+    const SourceImage &src = *static_cast<const SourceImage *>(source);
+    ConvertSpan(src, SourceRow(src, y), x0, count, out);
 }
 
 // Half-open range [lo, hi) a signed extent covers from its origin.
@@ -645,6 +586,21 @@ int Stretch(HDC__ *dc, int xDest, int yDest, int destWidth, int destHeight, int 
         py = PlaceMirrored(yDest, destHeight, sy, srcHeight, std::max<int64_t>(yLo, 0),
                            std::min<int64_t>(yHi, height));
     }
+    if (stretching && dc->stretchMode == HALFTONE) {
+        SourceImage src;
+        src.bits = static_cast<const uint8_t *>(bits);
+        src.format = format;
+        BuildTable(info, usage, dc, src);
+        DeviceRect shown = VisibleRect(dc);
+        // Only a source in the surface's own layout is read in place.
+        bool copied = format.bpp != 32 || format.bitfields;
+        DrawHalftone(dc, HalftoneSource{&src, ReadSpan, copied},
+                     HalftoneAxis{xDest, px.origin, destWidth, xSrc, srcWidth, format.width,
+                                  shown.left, shown.right},
+                     HalftoneAxis{yDest, py.origin, destHeight, sy, srcHeight, format.height,
+                                  shown.top, shown.bottom});
+        return result;
+    }
     DeviceRect vis = VisibleRect(dc);
     if (px.limited) {
         vis.left = static_cast<int32_t>(std::clamp<int64_t>(px.lo, vis.left, vis.right));
@@ -683,11 +639,6 @@ int Stretch(HDC__ *dc, int xDest, int yDest, int destWidth, int destHeight, int 
     BuildTable(info, usage, dc, src);
 
     int mode = stretching ? dc->stretchMode : COLORONCOLOR;
-    if (mode == HALFTONE) {
-        ResolvePendingFill(dc);
-        DrawHalftone(dc, src, ax, ay);
-        return result;
-    }
     if (!MapNearest(ax) || !MapNearest(ay))
         return drawnNothing;
     // Every pixel of the mapped rectangle is written; none is read.
