@@ -23,13 +23,13 @@ namespace loops {
 template <typename V> constexpr bool kHasHalf = V::kBytes > 16;
 
 // Unsigned bytes at most limit.
-template <typename V> typename V::Reg AtMost8(typename V::Reg v, int32_t limit)
+template <typename V> inline typename V::Reg AtMost8(typename V::Reg v, int32_t limit)
 {
     return V::Equal8(V::MinU8(v, V::Splat8(limit)), v);
 }
 
 // The low-index rule on bytes: clears bit 0 of every value below 14.
-template <typename V> typename V::Reg LowIndexDown8(typename V::Reg v)
+template <typename V> inline typename V::Reg LowIndexDown8(typename V::Reg v)
 {
     return V::AndNot(V::And(AtMost8<V>(v, 13), V::Splat8(1)), v);
 }
@@ -92,8 +92,8 @@ uint32_t ReplaceIndex(uint8_t *pixels, uint8_t to, uint8_t from, uint32_t count)
 // divided by 5 with a multiplication that is exact for every 16-bit value,
 // and cut at 254.
 template <typename V>
-typename V::Reg FilterWords(typename V::Reg edges, typename V::Reg centre,
-                            typename V::Reg edgeWeight, typename V::Reg centreWeight)
+inline typename V::Reg FilterWords(typename V::Reg edges, typename V::Reg centre,
+                                   typename V::Reg edgeWeight, typename V::Reg centreWeight)
 {
     auto sum = V::Add16(V::MulLow16(edges, edgeWeight), V::MulLow16(centre, centreWeight));
     sum = V::Max16(sum, V::Zero());
@@ -104,8 +104,8 @@ typename V::Reg FilterWords(typename V::Reg edges, typename V::Reg centre,
 // Pixels that keep their value: the background, and unless forced every
 // pixel with the background among its eight neighbours.
 template <typename V>
-typename V::Reg KeptPixels(const uint8_t *above, const uint8_t *row, const uint8_t *below,
-                           typename V::Reg background, bool force)
+inline typename V::Reg KeptPixels(const uint8_t *above, const uint8_t *row, const uint8_t *below,
+                                  typename V::Reg background, bool force)
 {
     const auto kept = V::Equal8(V::Load(row), background);
     if (force)
@@ -125,8 +125,8 @@ typename V::Reg KeptPixels(const uint8_t *above, const uint8_t *row, const uint8
 // at 254 and put through the low-index rule: a value from 14 to 254 stays.
 // Most blocks of a picture are such flat areas or background.
 template <typename V>
-bool BlockStays(const uint8_t *above, const uint8_t *row, const uint8_t *below, typename V::Reg m,
-                typename V::Reg background)
+inline bool BlockStays(const uint8_t *above, const uint8_t *row, const uint8_t *below,
+                       typename V::Reg m, typename V::Reg background)
 {
     auto same = V::And(V::And(V::Equal8(V::Load(row - 1), m), V::Equal8(V::Load(row + 1), m)),
                        V::And(V::Equal8(V::Load(above), m), V::Equal8(V::Load(below), m)));
@@ -208,7 +208,7 @@ uint32_t MergeRamps(uint8_t *pixels, const uint8_t *ramps, uint32_t size, uint8_
 // of left and right is background and exactly one of next and previous is.
 // Inside a shape the first test already fails, in open background the
 // second.
-template <typename V> uint64_t CornerBits(const uint8_t *pixel, int32_t stride, uint8_t b)
+template <typename V> inline uint64_t CornerBits(const uint8_t *pixel, int32_t stride, uint8_t b)
 {
     const auto background = V::Splat8(b);
     auto is = [background](const uint8_t *p) { return V::Equal8(V::Load(p), background); };

@@ -38,7 +38,7 @@ template <typename V> WordDivide<V> LoadDivide(const SplitDivisor &split)
     return d;
 }
 
-template <typename V> typename V::Reg DivideWide(typename V::Reg x, const WordDivide<V> &d)
+template <typename V> inline typename V::Reg DivideWide(typename V::Reg x, const WordDivide<V> &d)
 {
     const auto even = V::ShiftRight64(V::MulU32(x, d.multiplier), d.postShift);
     const auto odd =
@@ -49,7 +49,7 @@ template <typename V> typename V::Reg DivideWide(typename V::Reg x, const WordDi
 // The 32-bit sums of a then b, lane by lane, to their quotients as 16-bit
 // values.
 template <typename V>
-typename V::Reg Quotients(typename V::Reg a, typename V::Reg b, const WordDivide<V> &d)
+inline typename V::Reg Quotients(typename V::Reg a, typename V::Reg b, const WordDivide<V> &d)
 {
     if (d.kind == DIVIDE_WIDE)
         return V::PackU32(DivideWide<V>(a, d), DivideWide<V>(b, d));
@@ -82,7 +82,8 @@ template <typename V> ByteDivide<V> LoadDivide(const ByteSplit &split)
 
 // Sums of the high and of the low weight parts to 16-bit quotients.
 template <typename V, bool Low, bool Narrow>
-typename V::Reg ByteQuotients(typename V::Reg high, typename V::Reg low, const ByteDivide<V> &d)
+inline typename V::Reg ByteQuotients(typename V::Reg high, typename V::Reg low,
+                                     const ByteDivide<V> &d)
 {
     const auto t = Low ? V::Add16(high, V::ShiftRight16(low, d.bitCount)) : high;
     if (Narrow)
@@ -143,8 +144,8 @@ void WalkColumns(uint8_t *pixels, int32_t oldHeight, int32_t newHeight, int32_t 
 
 // kBytes columns of one output row, from 16-bit weights.
 template <typename V>
-typename V::Reg ColumnMeans(const ColumnPairs &pairs, const typename V::Reg *weights, int32_t c,
-                            const WordDivide<V> &d)
+inline typename V::Reg ColumnMeans(const ColumnPairs &pairs, const typename V::Reg *weights,
+                                   int32_t c, const WordDivide<V> &d)
 {
     const auto zero = V::Zero();
     auto s0 = zero, s1 = zero, s2 = zero, s3 = zero;
@@ -192,8 +193,9 @@ void ShrinkColumnWords(uint8_t *pixels, int32_t oldHeight, int32_t newHeight, in
 // kBytes columns from byte weights; Pairs is the number of row pairs, or 0
 // for any number.
 template <typename V, int32_t Pairs, bool Low, bool Narrow>
-typename V::Reg ColumnByteMeans(const ColumnBytePairs &pairs, const typename V::Reg *high,
-                                const typename V::Reg *low, int32_t c, const ByteDivide<V> &d)
+inline typename V::Reg ColumnByteMeans(const ColumnBytePairs &pairs, const typename V::Reg *high,
+                                       const typename V::Reg *low, int32_t c,
+                                       const ByteDivide<V> &d)
 {
     auto h0 = V::Zero(), h1 = h0, l0 = h0, l1 = h0;
     const int32_t count = Pairs > 0 ? Pairs : pairs.count;
@@ -291,8 +293,8 @@ bool ShrinkColumnsWide(uint8_t *pixels, int32_t oldHeight, int32_t newHeight, in
 // per 16-byte lane, groups j, j + 2 side by side (the table holds their
 // masks and weights so).
 template <typename V>
-typename V::Reg RowGroups(const RowBlock &block, const uint8_t *source, int32_t origin, int32_t j,
-                          int32_t pairs)
+inline typename V::Reg RowGroups(const RowBlock &block, const uint8_t *source, int32_t origin,
+                                 int32_t j, int32_t pairs)
 {
     const int32_t half = j & 1;
     const int32_t part = j >> 1;
@@ -311,8 +313,8 @@ typename V::Reg RowGroups(const RowBlock &block, const uint8_t *source, int32_t 
 
 // A block's 16 outputs.
 template <typename V>
-__m128i RowMeans(const RowBlock &block, const uint8_t *source, int32_t origin, int32_t pairs,
-                 const WordDivide<V> &d)
+inline __m128i RowMeans(const RowBlock &block, const uint8_t *source, int32_t origin, int32_t pairs,
+                        const WordDivide<V> &d)
 {
     if constexpr (V::kLanes == 1) {
         const auto low = Quotients<V>(RowGroups<V>(block, source, origin, 0, pairs),
@@ -363,8 +365,8 @@ void ShrinkRowWordsPass(uint8_t *pixels, int32_t oldWidth, int32_t oldHeight, in
 // The words of flat group k (block k / 2, group k % 2) and, in a wider V,
 // the groups after it, one per 16-byte lane.
 template <typename V, int32_t Pairs, bool Low, bool Narrow>
-typename V::Reg RowByteWords(const ByteRowBlock &block, const uint8_t *source, int32_t origin,
-                             int32_t group, const ByteDivide<V> &d)
+inline typename V::Reg RowByteWords(const ByteRowBlock &block, const uint8_t *source,
+                                    int32_t origin, int32_t group, const ByteDivide<V> &d)
 {
     const auto window = V::LoadLanes(source, block.base + group, 1, origin);
     auto high = V::Zero(), low = high;
@@ -380,8 +382,8 @@ typename V::Reg RowByteWords(const ByteRowBlock &block, const uint8_t *source, i
 
 // One block's 16 outputs.
 template <typename V, int32_t Pairs, bool Low, bool Narrow>
-void RowByteMeansTo(const ByteRowBlock &block, const uint8_t *source, int32_t origin,
-                    const ByteDivide<V> &d, uint8_t bytes[16])
+inline void RowByteMeansTo(const ByteRowBlock &block, const uint8_t *source, int32_t origin,
+                           const ByteDivide<V> &d, uint8_t bytes[16])
 {
     __m128i means;
     if constexpr (V::kLanes == 1)
