@@ -280,18 +280,23 @@ template <typename V> void Blit8(const BlitRows &b, const int16_t table[256], co
         from[i] = V::Splat8(plan.from[i]);
         to[i] = V::Splat8(plan.to[i]);
     }
+    // Held apart from b and plan: the byte stores could otherwise change
+    // their fields.
+    const int32_t width = b.width;
+    const int32_t keepCount = plan.keepCount;
+    const int32_t mapCount = plan.mapCount;
     for (int32_t r = 0; r < b.rows; ++r) {
         uint8_t *dst = b.picture + r * b.pictureStride;
         const uint8_t *src = b.source + r * b.sourceStride;
         int32_t c = 0;
-        for (; c + V::kBytes <= b.width; c += V::kBytes) {
+        for (; c + V::kBytes <= width; c += V::kBytes) {
             const auto s = V::Load(src + c);
             auto kept = V::Equal8(s, keep[0]);
-            for (int32_t i = 1; i < plan.keepCount; ++i)
+            for (int32_t i = 1; i < keepCount; ++i)
                 kept = V::Or(kept, V::Equal8(s, keep[i]));
             auto matched = V::Zero();
             auto mapped = V::Zero();
-            for (int32_t i = 0; i < plan.mapCount; ++i) {
+            for (int32_t i = 0; i < mapCount; ++i) {
                 const auto hit = V::Equal8(s, from[i]);
                 matched = V::Or(matched, hit);
                 mapped = V::Or(mapped, V::And(hit, to[i]));
@@ -299,7 +304,8 @@ template <typename V> void Blit8(const BlitRows &b, const int16_t table[256], co
             const auto value = V::Or(mapped, V::AndNot(matched, s));
             V::Store(dst + c, V::Select(kept, V::Load(dst + c), value));
         }
-        MapTail(src, dst, c, b.width, table);
+        if (c < width)
+            MapTail(src, dst, c, width, table);
     }
 }
 
