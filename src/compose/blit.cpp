@@ -1,15 +1,14 @@
 // Piece blit. The key index and the substitution list are folded into a
 // lookup table once per piece, so the pixel loops only look values up.
 #include "compose/blit.h"
-#include "imageops/cpu.h"
+
+#include "compose/blit_rows.h"
+#include "imageops/kernels.h"
 
 #include <algorithm>
 #include <cstddef>
 
 namespace {
-
-// Table value meaning "the picture's pixel stays".
-constexpr int16_t KEEP = -1;
 
 // Pairs before the first equal pair; all 16 when none is equal.
 int32_t SubstitutionCount(const PlacedPiece *piece)
@@ -77,21 +76,6 @@ struct Clip {
     int32_t endColumn;
 };
 
-// The substitution list as the vector loops walk it: the values whose
-// pixel leaves the picture's pixel as it was (the key, and pairs naming the
-// no-replacement value), and the values written in place of others. An
-// entry for a value listed before is dropped, as the first match of a value
-// wins, so at most one entry matches a pixel and the loops may test the
-// entries in any order and merge what matched. Values no entry matches are
-// written as they are.
-struct MatchPlan {
-    int32_t keepCount;
-    uint8_t keep[17];
-    int32_t mapCount;
-    uint8_t from[16];
-    uint8_t to[16];
-};
-
 bool Listed(const MatchPlan &plan, uint8_t value)
 {
     for (int32_t i = 0; i < plan.keepCount; ++i) {
@@ -135,161 +119,20 @@ RowRange CoveredRows(int32_t y, int32_t sourceHeight, int32_t pictureHeight)
     return RowRange{std::max(0, -y), std::min(sourceHeight, pictureHeight - y)};
 }
 
-// The columns a vector loop left over.
-void MapTail(const uint8_t *src, uint8_t *dst, int32_t c, int32_t end, const int16_t table[256])
-{
-    for (; c < end; ++c) {
-        int16_t value = table[src[c]];
-        if (value != KEEP)
-            dst[c] = static_cast<uint8_t>(value);
-    }
-}
-
-// An 8-bit piece over the picture: the covered rows, and in each the clipped
-// columns, which start at the first clipped column of both buffers' rows.
-struct BlitRows {
-    uint8_t *picture;
-    int32_t pictureStride;
-    const uint8_t *source;
-    int32_t sourceStride;
-    RowRange rows;
-    int32_t x, y;
-    Clip clip;
-};
-
-uint8_t *PictureRow(const BlitRows &b, int32_t r)
-{
-    return b.picture + static_cast<ptrdiff_t>(b.y + r) * b.pictureStride + b.clip.firstColumn;
-}
-
-const uint8_t *SourceRow(const BlitRows &b, int32_t r)
-{
-    return b.source + static_cast<ptrdiff_t>(r) * b.sourceStride + (b.clip.firstColumn - b.x);
-}
-
-int32_t ClippedWidth(const BlitRows &b)
-{
-    return b.clip.endColumn - b.clip.firstColumn;
-}
-
-void Blit8Plain(const BlitRows &b, const int16_t table[256])
-{
-    for (int32_t r = b.rows.first; r < b.rows.end; ++r)
-        MapTail(SourceRow(b, r), PictureRow(b, r), 0, ClippedWidth(b), table);
-}
-
-#if PP_HAVE_SSE2
-void Blit8Sse2(const BlitRows &b, const int16_t table[256], const MatchPlan &plan)
-{
-    __m128i keep[17], from[16], to[16];
-    for (int32_t i = 0; i < plan.keepCount; ++i)
-        keep[i] = Splat8(plan.keep[i]);
-    for (int32_t i = 0; i < plan.mapCount; ++i) {
-        from[i] = Splat8(plan.from[i]);
-        to[i] = Splat8(plan.to[i]);
-    }
-    const int32_t width = ClippedWidth(b);
-    for (int32_t r = b.rows.first; r < b.rows.end; ++r) {
-        uint8_t *dst = PictureRow(b, r);
-        const uint8_t *src = SourceRow(b, r);
-        int32_t c = 0;
-        for (; c + 16 <= width; c += 16) {
-            __m128i s = Load16(src + c);
-            __m128i kept = _mm_cmpeq_epi8(s, keep[0]);
-            for (int32_t i = 1; i < plan.keepCount; ++i)
-                kept = _mm_or_si128(kept, _mm_cmpeq_epi8(s, keep[i]));
-            __m128i matched = _mm_setzero_si128();
-            __m128i mapped = _mm_setzero_si128();
-            for (int32_t i = 0; i < plan.mapCount; ++i) {
-                __m128i hit = _mm_cmpeq_epi8(s, from[i]);
-                matched = _mm_or_si128(matched, hit);
-                mapped = _mm_or_si128(mapped, _mm_and_si128(hit, to[i]));
-            }
-            __m128i value = _mm_or_si128(mapped, _mm_andnot_si128(matched, s));
-            Store16(dst + c, Select(kept, Load16(dst + c), value));
-        }
-        MapTail(src, dst, c, width, table);
-    }
-}
-#endif
-
-#if PP_HAVE_AVX2
-PP_TARGET_AVX2 void Blit8Avx2(const BlitRows &b, const int16_t table[256], const MatchPlan &plan)
-{
-    __m256i keep[17], from[16], to[16];
-    for (int32_t i = 0; i < plan.keepCount; ++i)
-        keep[i] = _mm256_set1_epi8(static_cast<char>(plan.keep[i]));
-    for (int32_t i = 0; i < plan.mapCount; ++i) {
-        from[i] = _mm256_set1_epi8(static_cast<char>(plan.from[i]));
-        to[i] = _mm256_set1_epi8(static_cast<char>(plan.to[i]));
-    }
-    const int32_t width = ClippedWidth(b);
-    for (int32_t r = b.rows.first; r < b.rows.end; ++r) {
-        uint8_t *dst = PictureRow(b, r);
-        const uint8_t *src = SourceRow(b, r);
-        int32_t c = 0;
-        for (; c + 32 <= width; c += 32) {
-            __m256i s = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(src + c));
-            __m256i kept = _mm256_cmpeq_epi8(s, keep[0]);
-            for (int32_t i = 1; i < plan.keepCount; ++i)
-                kept = _mm256_or_si256(kept, _mm256_cmpeq_epi8(s, keep[i]));
-            __m256i matched = _mm256_setzero_si256();
-            __m256i mapped = _mm256_setzero_si256();
-            for (int32_t i = 0; i < plan.mapCount; ++i) {
-                __m256i hit = _mm256_cmpeq_epi8(s, from[i]);
-                matched = _mm256_or_si256(matched, hit);
-                mapped = _mm256_or_si256(mapped, _mm256_and_si256(hit, to[i]));
-            }
-            __m256i value = _mm256_or_si256(mapped, _mm256_andnot_si256(matched, s));
-            __m256i d = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(dst + c));
-            _mm256_storeu_si256(reinterpret_cast<__m256i *>(dst + c),
-                                _mm256_blendv_epi8(value, d, kept));
-        }
-        MapTail(src, dst, c, width, table);
-    }
-}
-#endif
-
 void Blit8(uint8_t *picture, int32_t pictureHeight, int32_t pictureStride, int32_t sourceStride,
            int32_t sourceHeight, const uint8_t *source, int32_t x, int32_t y, Clip clip,
            const int16_t table[256], const MatchPlan &plan)
 {
-    const BlitRows b{picture,
-                     pictureStride,
-                     source,
-                     sourceStride,
-                     CoveredRows(y, sourceHeight, pictureHeight),
-                     x,
-                     y,
-                     clip};
-    int32_t level = ActiveVectorLevel();
-#if PP_HAVE_AVX2
-    if (level >= VECTOR_AVX2) {
-        Blit8Avx2(b, table, plan);
-        return;
-    }
-#endif
-#if PP_HAVE_SSE2
-    if (level >= VECTOR_SSE2) {
-        Blit8Sse2(b, table, plan);
-        return;
-    }
-#endif
-    (void)level;
-    (void)plan;
-    Blit8Plain(b, table);
+    const RowRange rows = CoveredRows(y, sourceHeight, pictureHeight);
+    const BlitRows b{
+        picture + static_cast<ptrdiff_t>(y + rows.first) * pictureStride + clip.firstColumn,
+        pictureStride,
+        source + static_cast<ptrdiff_t>(rows.first) * sourceStride + (clip.firstColumn - x),
+        sourceStride,
+        rows.end - rows.first,
+        clip.endColumn - clip.firstColumn};
+    Kernels().blit8(b, table, plan);
 }
-
-// The 4-bit path maps two nibbles at a time through tables of source bytes:
-// what the pair of pixels becomes, and which of the two keep the picture's
-// nibble.
-// The same for one nibble in either half of a byte, as 16-entry tables for
-// byte shuffles.
-struct PairTable {
-    uint8_t mapped[256];
-    uint8_t keep[256];
-    uint8_t low[16], lowKeep[16], high[16], highKeep[16];
-};
 
 void BuildPairTable(const int16_t table[16], PairTable &pairs)
 {
@@ -309,35 +152,6 @@ void BuildPairTable(const int16_t table[16], PairTable &pairs)
     }
 }
 
-#if PP_HAVE_DISPATCH
-// 32 columns (16 picture bytes) at a time from an even column c on; returns
-// the first column left.
-PP_TARGET_SSSE3 int32_t Blit4Vector(const uint8_t *src, uint8_t *dst, int32_t x, int32_t c,
-                                    int32_t end, const PairTable &pairs)
-{
-    const __m128i nibbles = Splat8(0x0F);
-    const __m128i low = Load16(pairs.low), lowKeep = Load16(pairs.lowKeep);
-    const __m128i high = Load16(pairs.high), highKeep = Load16(pairs.highKeep);
-    for (; c + 32 <= end; c += 32) {
-        const uint8_t *at = src + ((c - x) >> 1);
-        __m128i s = Load16(at);
-        if ((x & 1) != 0) {
-            __m128i next = _mm_and_si128(_mm_srli_epi16(Load16(at + 1), 4), nibbles);
-            s = _mm_or_si128(_mm_slli_epi16(_mm_and_si128(s, nibbles), 4), next);
-        }
-        __m128i lowNibble = _mm_and_si128(s, nibbles);
-        __m128i highNibble = _mm_and_si128(_mm_srli_epi16(s, 4), nibbles);
-        __m128i keep = _mm_or_si128(_mm_shuffle_epi8(lowKeep, lowNibble),
-                                    _mm_shuffle_epi8(highKeep, highNibble));
-        __m128i mapped =
-            _mm_or_si128(_mm_shuffle_epi8(low, lowNibble), _mm_shuffle_epi8(high, highNibble));
-        uint8_t *d = dst + (c >> 1);
-        Store16(d, _mm_or_si128(_mm_and_si128(Load16(d), keep), mapped));
-    }
-    return c;
-}
-#endif
-
 void MapNibble(uint8_t *dst, int32_t column, uint8_t sourceNibble, const int16_t table[16])
 {
     const int16_t value = table[sourceNibble];
@@ -350,7 +164,7 @@ void MapNibble(uint8_t *dst, int32_t column, uint8_t sourceNibble, const int16_t
 // bytes and is put together first. A column left alone at either end of
 // the clip is mapped by itself.
 void Blit4Row(const uint8_t *src, uint8_t *dst, int32_t x, Clip clip, const int16_t table[16],
-              const PairTable &pairs, [[maybe_unused]] bool shuffles)
+              const PairTable &pairs, const ImageKernels &k)
 {
     int32_t c = clip.firstColumn;
     const int32_t end = clip.endColumn;
@@ -358,10 +172,7 @@ void Blit4Row(const uint8_t *src, uint8_t *dst, int32_t x, Clip clip, const int1
         MapNibble(dst, c, GetNibble(src, c - x), table);
         ++c;
     }
-#if PP_HAVE_DISPATCH
-    if (shuffles)
-        c = Blit4Vector(src, dst, x, c, end, pairs);
-#endif
+    c = k.blit4(src, dst, x, c, end, pairs);
     if ((x & 1) == 0) {
         for (; c + 1 < end; c += 2) {
             const uint8_t s = src[(c - x) >> 1];
@@ -390,18 +201,27 @@ void Blit4(uint8_t *picture, int32_t pictureHeight, int32_t pictureStride, int32
     PairTable pairs;
     BuildPairTable(table, pairs);
     const bool leadingNibble = (x & 1) != 0 && x >= 1;
-    const bool shuffles = ActiveVectorLevel() >= VECTOR_SSSE3;
+    const ImageKernels &k = Kernels();
     const RowRange rows = CoveredRows(y, sourceHeight, pictureHeight);
     for (int32_t r = rows.first; r < rows.end; ++r) {
         uint8_t *dst = picture + static_cast<ptrdiff_t>(y + r) * pictureStride;
         const uint8_t *src = source + static_cast<ptrdiff_t>(r) * sourceStride;
         if (leadingNibble)
             MapNibble(dst, x - 1, GetNibble(dst, x - 1), table);
-        Blit4Row(src, dst, x, clip, table, pairs, shuffles);
+        Blit4Row(src, dst, x, clip, table, pairs, k);
     }
 }
 
 } // namespace
+
+void MapTail(const uint8_t *src, uint8_t *dst, int32_t c, int32_t end, const int16_t table[256])
+{
+    for (; c < end; ++c) {
+        int16_t value = table[src[c]];
+        if (value != KEEP)
+            dst[c] = static_cast<uint8_t>(value);
+    }
+}
 
 void BlitPiece(uint8_t *picture, int32_t pictureWidth, int32_t pictureHeight, int32_t pictureStride,
                int32_t sourceStride, int32_t sourceWidth, int32_t sourceHeight,

@@ -30,14 +30,12 @@ int32_t ActiveVectorLevel();
 // Returns the level that was active before.
 int32_t LimitVectorLevel(int32_t level);
 
-// Functions holding the wider paths are compiled for their instructions
-// alone; the dispatch above keeps them from running anywhere else. Only x86
-// has them: a WebAssembly build takes SSE2 through its 128-bit vectors alone.
+// The wider levels have kernel files of their own, each compiled for its
+// instructions alone (kernels.h); the dispatch keeps them from running
+// anywhere else. Only x86 has them: a WebAssembly build takes SSE2 through
+// its 128-bit vectors alone.
 #if PP_HAVE_SSE2 && defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
 #define PP_HAVE_DISPATCH 1
-#define PP_TARGET_SSSE3 __attribute__((target("ssse3,sse4.1")))
-#define PP_TARGET_AVX2 __attribute__((target("avx2")))
-#define PP_TARGET_AVX512 __attribute__((target("avx2,avx512f,avx512bw,avx512vbmi")))
 #include <immintrin.h>
 #else
 #define PP_HAVE_DISPATCH 0

@@ -4,6 +4,8 @@
 
 #include "imageops/buffers.h"
 #include "imageops/cpu.h"
+#include "imageops/kernels.h"
+#include "imageops/row_pattern.h"
 
 #include <algorithm>
 #include <cassert>
@@ -39,63 +41,6 @@ uint8_t *WalkRow(const uint8_t *source, uint8_t *out, int32_t sourceWidth, int32
     }
     return out;
 }
-
-constexpr int32_t kPatternWidth = 4096;
-
-enum class RowKind { Copy, Shuffle, Gather, Repeat, Walk };
-
-constexpr int32_t kPatternBlocks = kPatternWidth / 16;
-
-// Shrinking squeezes the dropped pixels out of 16 source pixels at a time:
-// four shifts of the block, by 1, 2, 4 and 8 bytes, each taken where the
-// pixel that lands there moves by that much (its count of dropped pixels
-// before it in the block has that bit). Going from the small shifts to the
-// large, kept pixels never land on one another.
-struct SqueezeBlock {
-    uint8_t masks[4][16];
-    uint8_t kept;
-};
-
-// With byte shuffles, 16 outputs at a time are picked from 32 source bytes
-// from a block's start on: its low row picks from the first 16 of them, its
-// high row from the next 16 (a byte with the top bit set picks nothing).
-// The rows of neighbouring blocks lie side by side, so that 32-byte vectors
-// take two blocks at once.
-struct ShuffleTable {
-    int32_t start[kPatternBlocks];
-    uint8_t low[kPatternBlocks][16];
-    uint8_t high[kPatternBlocks][16];
-};
-
-// With byte permutes over two 64-byte vectors, 64 outputs at a time come
-// from the 128 source bytes from a block's start on.
-constexpr int32_t kPermuteBlocks = kPatternWidth / 64;
-
-struct PermuteTable {
-    int32_t start[kPermuteBlocks];
-    uint8_t index[kPermuteBlocks][64];
-};
-
-// The pattern of one output row: the source column of every output pixel
-// (shuffled or gathered into place), or for enlarging by less than eight
-// without shuffles the copies of every source pixel (counts). Only the
-// tables the kind uses are filled. The pattern lives on the stack (about
-// 43 KB), as nothing may be allocated here beyond the work buffer; wider
-// rows take the plain walk.
-struct RowPattern {
-    RowKind kind;
-    int32_t sourceWidth, targetWidth, pixelsEach, pixelsExtra;
-    uint16_t columns[kPatternWidth + 8]; // 8 entries of slack for the last pixel
-    uint8_t counts[kPatternWidth];
-    SqueezeBlock squeeze[kPatternBlocks];
-    uint8_t squeezeShifts; // bit i: some block shifts by 2^i
-    ShuffleTable shuffle;
-    int32_t shuffleBlocks; // whole blocks of 16 outputs; the rest are gathered
-    bool wide;             // 32-byte vectors
-    PermuteTable permute;
-    int32_t permuteBlocks; // whole blocks of 64 outputs, before the shuffled ones
-};
-static_assert(sizeof(RowPattern) <= 44 * 1024, "the row pattern lives on the stack");
 
 // Follows every pixel of the block through the four shifts.
 // Returns the shifts the block uses, one bit each.
@@ -173,8 +118,7 @@ void MakePermuteBlocks(RowPattern &p)
 
 void MakeRowPattern(RowPattern &p, int32_t sourceWidth, int32_t targetWidth, int32_t level)
 {
-    const bool shuffles = PP_HAVE_DISPATCH && level >= VECTOR_SSSE3;
-    p.wide = level >= VECTOR_AVX2;
+    const bool shuffles = level >= VECTOR_SSSE3;
     p.permuteBlocks = 0;
     p.sourceWidth = sourceWidth;
     p.targetWidth = targetWidth;
@@ -220,7 +164,7 @@ void MakeRowPattern(RowPattern &p, int32_t sourceWidth, int32_t targetWidth, int
     if (p.kind == RowKind::Shuffle && level >= VECTOR_AVX512)
         MakePermuteBlocks(p);
     p.squeezeShifts = 0;
-    if (PP_HAVE_SSE2 && p.kind == RowKind::Gather) {
+    if (level >= VECTOR_SSE2 && p.kind == RowKind::Gather) {
         for (int32_t b = 0; b < sourceWidth / 16; ++b)
             p.squeezeShifts |= MakeSqueezeBlock(p.squeeze[b], p.counts + 16 * b);
     }
@@ -245,104 +189,26 @@ uint8_t *RepeatRow(const uint8_t *source, uint8_t *out, const RowPattern &p)
     return out;
 }
 
-// Shrinking keeps at most one copy of each source pixel. Each squeezed
-// block is stored whole and the next one lands on its unused end; blocks
-// stop where a store would pass the row, and the gather does the rest.
-uint8_t *GatherRow(const uint8_t *source, uint8_t *out, const RowPattern &p)
+// Shrinking keeps at most one copy of each source pixel; the kernel's
+// squeezed blocks go first.
+uint8_t *GatherRow(const uint8_t *source, uint8_t *out, const RowPattern &p, const ImageKernels &k)
 {
-    int32_t j = 0;
-#if PP_HAVE_SSE2
-    for (int32_t b = 0; b < p.sourceWidth / 16 && j + 16 <= p.targetWidth; ++b) {
-        const SqueezeBlock &q = p.squeeze[b];
-        __m128i v = Load16(source + 16 * b);
-        // Only a block that drops 8 pixels before a kept one shifts by 8
-        // (shrinking to about half or less); otherwise that shift is left
-        // out.
-        v = Select(Load16(q.masks[0]), _mm_srli_si128(v, 1), v);
-        v = Select(Load16(q.masks[1]), _mm_srli_si128(v, 2), v);
-        v = Select(Load16(q.masks[2]), _mm_srli_si128(v, 4), v);
-        if (p.squeezeShifts & 8)
-            v = Select(Load16(q.masks[3]), _mm_srli_si128(v, 8), v);
-        Store16(out + j, v);
-        j += q.kept;
-    }
-#endif
-    for (; j < p.targetWidth; ++j)
+    for (int32_t j = k.gatherRow(source, out, p); j < p.targetWidth; ++j)
         out[j] = source[p.columns[j]];
     return out + p.targetWidth;
 }
 
-#if PP_HAVE_DISPATCH
-// The outputs after the whole blocks come through the table of columns.
-uint8_t *FinishRow(const uint8_t *source, uint8_t *out, const RowPattern &p, int32_t done)
+// The outputs after the kernel's whole blocks come through the table of
+// columns.
+uint8_t *ShuffleRow(const uint8_t *source, uint8_t *out, const RowPattern &p, const ImageKernels &k)
 {
-    for (int32_t j = done; j < p.targetWidth; ++j)
+    for (int32_t j = k.shuffleRow(source, out, p); j < p.targetWidth; ++j)
         out[j] = source[p.columns[j]];
     return out + p.targetWidth;
 }
 
-PP_TARGET_SSSE3 uint8_t *ShuffleRow(const uint8_t *source, uint8_t *out, const RowPattern &p)
-{
-    const ShuffleTable &t = p.shuffle;
-    const int32_t blocks = p.shuffleBlocks;
-    for (int32_t b = 4 * p.permuteBlocks; b < blocks; ++b) {
-        __m128i low = _mm_shuffle_epi8(Load16(source + t.start[b]), Load16(t.low[b]));
-        __m128i high = _mm_shuffle_epi8(Load16(source + t.start[b] + 16), Load16(t.high[b]));
-        Store16(out + 16 * b, _mm_or_si128(low, high));
-    }
-    return FinishRow(source, out, p, 16 * blocks);
-}
-#endif
-
-#if PP_HAVE_AVX2
-PP_TARGET_AVX2 __m256i LoadTwo(const uint8_t *first, const uint8_t *second)
-{
-    __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i *>(first));
-    __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i *>(second));
-    return _mm256_inserti128_si256(_mm256_castsi128_si256(low), high, 1);
-}
-
-// Two blocks at a time, one in each half of the vector, after the blocks of
-// 64 outputs that the permutes wrote.
-PP_TARGET_AVX2 uint8_t *ShuffleRowAvx2(const uint8_t *source, uint8_t *out, const RowPattern &p)
-{
-    const ShuffleTable &t = p.shuffle;
-    const int32_t blocks = p.shuffleBlocks;
-    int32_t b = 4 * p.permuteBlocks;
-    for (; b + 2 <= blocks; b += 2) {
-        const uint8_t *first = source + t.start[b];
-        const uint8_t *second = source + t.start[b + 1];
-        __m256i lowMask = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(t.low[b]));
-        __m256i highMask = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(t.high[b]));
-        __m256i low = _mm256_shuffle_epi8(LoadTwo(first, second), lowMask);
-        __m256i high = _mm256_shuffle_epi8(LoadTwo(first + 16, second + 16), highMask);
-        _mm256_storeu_si256(reinterpret_cast<__m256i *>(out + 16 * b), _mm256_or_si256(low, high));
-    }
-    if (b < blocks) {
-        __m128i low = _mm_shuffle_epi8(Load16(source + t.start[b]), Load16(t.low[b]));
-        __m128i high = _mm_shuffle_epi8(Load16(source + t.start[b] + 16), Load16(t.high[b]));
-        Store16(out + 16 * b, _mm_or_si128(low, high));
-        ++b;
-    }
-    return FinishRow(source, out, p, 16 * b);
-}
-#endif
-
-#if PP_HAVE_AVX512
-// The blocks of 64 outputs; the shuffles go on after them.
-PP_TARGET_AVX512 void PermuteRow(const uint8_t *source, uint8_t *out, const RowPattern &p)
-{
-    const PermuteTable &t = p.permute;
-    for (int32_t b = 0; b < p.permuteBlocks; ++b) {
-        __m512i first = _mm512_loadu_si512(source + t.start[b]);
-        __m512i second = _mm512_loadu_si512(source + t.start[b] + 64);
-        __m512i index = _mm512_loadu_si512(t.index[b]);
-        _mm512_storeu_si512(out + 64 * b, _mm512_permutex2var_epi8(first, index, second));
-    }
-}
-#endif
-
-uint8_t *ExpandRow(const uint8_t *source, uint8_t *out, const RowPattern &p, int32_t padding)
+uint8_t *ExpandRow(const uint8_t *source, uint8_t *out, const RowPattern &p, int32_t padding,
+                   const ImageKernels &k)
 {
     switch (p.kind) {
     case RowKind::Copy:
@@ -350,22 +216,10 @@ uint8_t *ExpandRow(const uint8_t *source, uint8_t *out, const RowPattern &p, int
         out += p.sourceWidth;
         break;
     case RowKind::Shuffle:
-#if PP_HAVE_AVX512
-        if (p.permuteBlocks > 0)
-            PermuteRow(source, out, p);
-#endif
-#if PP_HAVE_AVX2
-        if (p.wide) {
-            out = ShuffleRowAvx2(source, out, p);
-            break;
-        }
-#endif
-#if PP_HAVE_DISPATCH
-        out = ShuffleRow(source, out, p);
-#endif
+        out = ShuffleRow(source, out, p, k);
         break;
     case RowKind::Gather:
-        out = GatherRow(source, out, p);
+        out = GatherRow(source, out, p, k);
         break;
     case RowKind::Repeat:
         out = RepeatRow(source, out, p);
@@ -408,7 +262,8 @@ uint8_t *ScaleRepeat(const uint8_t *source, uint8_t *work, int32_t sourceWidth,
     const int32_t rowsEach = targetHeight / sourceHeight;
     const int32_t rowsExtra = targetHeight % sourceHeight;
     RowPattern pattern;
-    MakeRowPattern(pattern, sourceWidth, targetWidth, ActiveVectorLevel());
+    const ImageKernels &k = Kernels();
+    MakeRowPattern(pattern, sourceWidth, targetWidth, k.level);
     const int32_t padding = targetStride - targetWidth;
 
     int32_t v = sourceHeight;
@@ -426,7 +281,8 @@ uint8_t *ScaleRepeat(const uint8_t *source, uint8_t *work, int32_t sourceWidth,
         rowsLeft -= copies;
         // Later copies of a row are byte for byte the first one.
         uint8_t *firstCopy = out;
-        out = ExpandRow(source + static_cast<ptrdiff_t>(row) * sourceStride, out, pattern, padding);
+        out = ExpandRow(source + static_cast<ptrdiff_t>(row) * sourceStride, out, pattern, padding,
+                        k);
         for (int32_t k = 1; k < copies; ++k) {
             std::memcpy(out, firstCopy, static_cast<size_t>(targetStride));
             out += targetStride;

@@ -1,7 +1,7 @@
-// The shrink passes for processors with byte shuffles (and, wider still,
-// 32-byte vectors). Both walk the weights once per call into a small table
-// on the stack and then work output by output, so every output is one
-// weighted sum of a few source pixels and one exact division.
+// The shrink passes for processors with byte shuffles (shrink_loops.h, the
+// tables in shrink_tables.h). Both walk the weights once per call into a
+// small table on the stack and then work output by output, so every output
+// is one weighted sum of a few source pixels and one exact division.
 #ifndef PIECEPAINT_IMAGEOPS_SHRINK_WIDE_H
 #define PIECEPAINT_IMAGEOPS_SHRINK_WIDE_H
 
@@ -28,16 +28,5 @@ inline bool FindNarrowDivisor(uint32_t d, uint32_t &multiplier, uint32_t &shift)
     }
     return false;
 }
-
-// The row pass at the given vector level. False when the level, the sizes
-// or the ratio do not suit it; nothing has been written then. The padding
-// of the rows is left to the caller.
-bool ShrinkRowsWide(uint8_t *pixels, int32_t oldWidth, int32_t oldHeight, int32_t newWidth,
-                    int32_t oldStride, int32_t newStride, uint32_t wa, uint32_t wn, int32_t level);
-
-// The column pass at the given vector level, every column of newStride.
-// False, with nothing written, when it does not suit.
-bool ShrinkColumnsWide(uint8_t *pixels, int32_t oldHeight, int32_t newHeight, int32_t newStride,
-                       uint32_t ha, uint32_t hn, int32_t level);
 
 #endif

@@ -6,10 +6,8 @@
 
 #include "imageops/buffers.h"
 #include "imageops/lowindex.h"
-#include "imageops/cpu.h"
+#include "imageops/kernels.h"
 
-#include <algorithm>
-#include <bit>
 #include <cassert>
 #include <cstddef>
 
@@ -125,50 +123,10 @@ void PaintCorner(uint8_t *pixels, uint8_t *work, ptrdiff_t at, const uint8_t *la
         FillRamp(work + at, lengthB, corner.d, b, corner.directionB, stride);
 }
 
-// Ramps win over the picture; elsewhere markers become background. Most
-// blocks have neither and are not written.
-#if PP_HAVE_AVX2
-PP_TARGET_AVX2 uint32_t MergeRamps32(uint8_t *pixels, const uint8_t *work, uint32_t size, uint8_t b)
-{
-    const __m256i background = _mm256_set1_epi8(static_cast<char>(b));
-    const __m256i marker = _mm256_set1_epi8(static_cast<char>(kMarker));
-    uint32_t i = 0;
-    for (; i + 32 <= size; i += 32) {
-        __m256i ramp = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(work + i));
-        __m256i pixel = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(pixels + i));
-        __m256i noRamp = _mm256_cmpeq_epi8(ramp, background);
-        __m256i isMarker = _mm256_cmpeq_epi8(pixel, marker);
-        if (_mm256_movemask_epi8(noRamp) == -1 && _mm256_movemask_epi8(isMarker) == 0)
-            continue;
-        __m256i kept = _mm256_blendv_epi8(pixel, background, isMarker);
-        _mm256_storeu_si256(reinterpret_cast<__m256i *>(pixels + i),
-                            _mm256_blendv_epi8(ramp, kept, noRamp));
-    }
-    return i;
-}
-#endif
-
+// Ramps win over the picture; elsewhere markers become background.
 void MergeRamps(uint8_t *pixels, const uint8_t *work, uint32_t size, uint8_t b)
 {
-    uint32_t i = 0;
-#if PP_HAVE_AVX2
-    if (ActiveVectorLevel() >= VECTOR_AVX2)
-        i = MergeRamps32(pixels, work, size, b);
-#endif
-#if PP_HAVE_SSE2
-    const __m128i background = Splat8(b);
-    const __m128i marker = Splat8(kMarker);
-    for (; i + 16 <= size; i += 16) {
-        __m128i ramp = Load16(work + i);
-        __m128i pixel = Load16(pixels + i);
-        __m128i noRamp = _mm_cmpeq_epi8(ramp, background);
-        __m128i isMarker = _mm_cmpeq_epi8(pixel, marker);
-        if (_mm_movemask_epi8(noRamp) == 0xFFFF && _mm_movemask_epi8(isMarker) == 0)
-            continue;
-        Store16(pixels + i, Select(noRamp, Select(isMarker, background, pixel), ramp));
-    }
-#endif
-    for (; i < size; ++i) {
+    for (uint32_t i = Kernels().mergeRamps(pixels, work, size, b); i < size; ++i) {
         uint8_t ramp = work[i];
         uint8_t pixel = pixels[i];
         pixels[i] = ramp != b ? ramp : (pixel == kMarker ? b : pixel);
@@ -189,119 +147,24 @@ void VisitPixel(uint8_t *pixels, uint8_t *ramps, const uint8_t *last, int32_t r,
         PaintCorner(pixels, ramps, at, last, stride, b, corner);
 }
 
-#if PP_HAVE_SSE2
-// Corner pixels are rare. For 16 pixels of an inner row, away from the
-// first and last column, a bit is set where the pixel is background, exactly
-// one of left and right is background and exactly one of next and previous
-// is: the corner test without the picture's border. Inside a shape the
-// first test already fails, in open background the second.
-uint32_t CornerBits16(const uint8_t *pixel, int32_t stride, __m128i background)
-{
-    __m128i centre = _mm_cmpeq_epi8(Load16(pixel), background);
-    if (_mm_movemask_epi8(centre) == 0)
-        return 0;
-    __m128i left = _mm_cmpeq_epi8(Load16(pixel - 1), background);
-    __m128i right = _mm_cmpeq_epi8(Load16(pixel + 1), background);
-    __m128i across = _mm_and_si128(centre, _mm_xor_si128(left, right));
-    if (_mm_movemask_epi8(across) == 0)
-        return 0;
-    __m128i next = _mm_cmpeq_epi8(Load16(pixel + stride), background);
-    __m128i previous = _mm_cmpeq_epi8(Load16(pixel - stride), background);
-    __m128i corner = _mm_and_si128(across, _mm_xor_si128(next, previous));
-    return static_cast<uint32_t>(_mm_movemask_epi8(corner));
-}
-
-#if PP_HAVE_AVX2
-// The same test for 32 pixels.
-PP_TARGET_AVX2 uint32_t CornerBits32(const uint8_t *pixel, int32_t stride, uint8_t b)
-{
-    const __m256i background = _mm256_set1_epi8(static_cast<char>(b));
-    auto equal = [background](const uint8_t *p) PP_TARGET_AVX2 {
-        return _mm256_cmpeq_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i *>(p)),
-                                 background);
-    };
-    __m256i centre = equal(pixel);
-    if (_mm256_movemask_epi8(centre) == 0)
-        return 0;
-    __m256i across = _mm256_and_si256(centre, _mm256_xor_si256(equal(pixel - 1), equal(pixel + 1)));
-    if (_mm256_movemask_epi8(across) == 0)
-        return 0;
-    __m256i corner =
-        _mm256_and_si256(across, _mm256_xor_si256(equal(pixel + stride), equal(pixel - stride)));
-    return static_cast<uint32_t>(_mm256_movemask_epi8(corner));
-}
-#endif
-
-// Columns 1 to width - 2 of an inner row, 16 at a time; the last block is
-// moved back to end at column width - 2 and its columns already scanned are
-// left out. A corner's walks may turn a marker ahead of the scan into
-// background, so the scan goes on from the pixel after each corner with a
-// fresh look. Returns the first column left to the caller.
+// Columns 1 to width - 2 of an inner row: corner pixels are rare, and the
+// kernel skips to the next pixel that passes the corner test without the
+// picture's border. A corner's walks may turn a marker ahead of the scan
+// into background, so the scan goes on from the pixel after each corner
+// with a fresh look. Returns the first column left to the caller.
 int32_t ScanInnerRow(uint8_t *pixels, uint8_t *ramps, const uint8_t *last, int32_t r, int32_t width,
-                     int32_t height, int32_t stride, uint8_t b)
+                     int32_t height, int32_t stride, uint8_t b, const ImageKernels &k)
 {
-    int32_t c = 1;
-    const int32_t lastBlock = width - 17;
-    if (lastBlock < 1)
-        return c;
-    const __m128i background = Splat8(b);
     const uint8_t *row = pixels + static_cast<ptrdiff_t>(r) * stride;
-    while (c < width - 1) {
-        const int32_t at = std::min(c, lastBlock);
-        uint32_t bits = CornerBits16(row + at, stride, background) >> (c - at);
-        if (bits == 0) {
-            c = at + 16;
-            continue;
-        }
-        c += std::countr_zero(bits);
+    int32_t c = 1;
+    for (;;) {
+        c = k.nextCorner(row, stride, c, width, b);
+        if (c >= width - 1)
+            return c;
         VisitPixel(pixels, ramps, last, r, c, width, height, stride, b);
         ++c;
     }
-    return c;
 }
-
-#if PP_HAVE_AVX2
-// The same scan 32 pixels at a time, for rows of 34 pixels or more.
-PP_TARGET_AVX2 int32_t ScanInnerRow32(uint8_t *pixels, uint8_t *ramps, const uint8_t *last,
-                                      int32_t r, int32_t width, int32_t height, int32_t stride,
-                                      uint8_t b)
-{
-    int32_t c = 1;
-    const int32_t lastBlock = width - 33;
-    const uint8_t *row = pixels + static_cast<ptrdiff_t>(r) * stride;
-    while (c < width - 1) {
-        const int32_t at = std::min(c, lastBlock);
-        uint32_t bits = CornerBits32(row + at, stride, b) >> (c - at);
-        if (bits == 0) {
-            c = at + 32;
-            continue;
-        }
-        c += std::countr_zero(bits);
-        VisitPixel(pixels, ramps, last, r, c, width, height, stride, b);
-        ++c;
-    }
-    return c;
-}
-#endif
-
-// The widest scan the processor offers.
-int32_t ScanInnerRowVector(uint8_t *pixels, uint8_t *ramps, const uint8_t *last, int32_t r,
-                           int32_t width, int32_t height, int32_t stride, uint8_t b, bool wide)
-{
-#if PP_HAVE_AVX2
-    if (wide && width >= 34)
-        return ScanInnerRow32(pixels, ramps, last, r, width, height, stride, b);
-#endif
-    (void)wide;
-    return ScanInnerRow(pixels, ramps, last, r, width, height, stride, b);
-}
-#else
-int32_t ScanInnerRowVector(uint8_t *, uint8_t *, const uint8_t *, int32_t, int32_t, int32_t,
-                           int32_t, uint8_t, bool)
-{
-    return 1;
-}
-#endif
 
 } // namespace
 
@@ -407,12 +270,12 @@ uint8_t *SmoothEdges(uint8_t *pixels, uint8_t *work, int32_t width, int32_t heig
 
     // The scan sees the picture as earlier walks of this call left it.
     const uint8_t *last = pixels + (bytes - 1);
-    const bool wide = ActiveVectorLevel() >= VECTOR_AVX2;
+    const ImageKernels &k = Kernels();
     for (int32_t r = 0; r < height; ++r) {
         int32_t c = 0;
         if (r > 0 && r < height - 1 && width >= 3) {
             VisitPixel(pixels, ramps, last, r, 0, width, height, stride, b);
-            c = ScanInnerRowVector(pixels, ramps, last, r, width, height, stride, b, wide);
+            c = ScanInnerRow(pixels, ramps, last, r, width, height, stride, b, k);
         }
         for (; c < width; ++c)
             VisitPixel(pixels, ramps, last, r, c, width, height, stride, b);
