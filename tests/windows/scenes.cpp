@@ -10,6 +10,7 @@
 #include "support/dib.h"
 #include "support/layout_run.h"
 
+#include <cstring>
 #include <fstream>
 #include <functional>
 #include <random>
@@ -672,6 +673,74 @@ void RlePictures(ScriptWriter &w, const std::vector<Source> &rle,
     Picture(w, "gdi_rle_refused", 12, 8, 0x808080, refusals);
 }
 
+// A badge stored run-length coded: the plain badge's header and table, then
+// the coded rows.
+Bytes CodedBadge(int32_t width, int32_t height, int bpp, uint32_t seed, const Bytes &coded)
+{
+    Bytes bytes = PieceBitmap(width, height, bpp, seed, [](int, int) { return uint8_t{0}; });
+    bytes.resize(bpp == 8 ? 1064 : 104);
+    BITMAPINFOHEADER h;
+    std::memcpy(&h, bytes.data(), sizeof h);
+    h.biCompression = bpp == 8 ? 1 : 2;
+    h.biSizeImage = static_cast<DWORD>(coded.size());
+    std::memcpy(bytes.data(), &h, sizeof h);
+    bytes.insert(bytes.end(), coded.begin(), coded.end());
+    return bytes;
+}
+
+std::vector<uint32_t> Indices(int32_t width, int32_t height,
+                              const std::function<uint8_t(int, int)> &index)
+{
+    std::vector<uint32_t> pixels;
+    for (int32_t y = 0; y < height; ++y) {
+        for (int32_t x = 0; x < width; ++x)
+            pixels.push_back(index(x, y));
+    }
+    return pixels;
+}
+
+// Paints whose badge is stored run-length coded (every line closed, and one
+// with open lines and moves, over the surround) or as BI_BITFIELDS.
+void StoredBadgePictures(ScriptWriter &w, bool pe32plus)
+{
+    struct Stored {
+        std::string name;
+        bool fourBit;
+        Bytes badge;
+    };
+    pptest::Dib masked = pptest::MakeDib(9, 5, 16, SourcePixels(9, 5, 16, 70));
+    masked.Header().biCompression = 3;
+    for (uint32_t mask : {0xF800u, 0x07E0u, 0x001Fu}) {
+        for (int b = 0; b < 4; ++b)
+            masked.info.push_back(static_cast<uint8_t>(mask >> (8 * b)));
+    }
+    masked.info.resize(104);
+    Bytes maskedBadge = masked.info;
+    maskedBadge.insert(maskedBadge.end(), masked.bits.begin(), masked.bits.end());
+    const Stored stored[] = {
+        {"rle8", false,
+         CodedBadge(9, 5, 8, 6,
+                    pptest::EncodeRle(9, 5, 8, Indices(9, 5, Pattern(17, 23, 5, 300, 255))))},
+        {"rle4", true,
+         CodedBadge(7, 4, 4, 12,
+                    pptest::EncodeRle(7, 4, 4, Indices(7, 4, Pattern(3, 1, 5, 99, 15))))},
+        {"rle8_open", false, CodedBadge(9, 7, 8, 6, RLE8_ALL)},
+        {"bitfields", false, maskedBadge}};
+    for (const Stored &b : stored) {
+        Catalogue c;
+        if (b.fourBit)
+            FourBitPieces(c);
+        else
+            EightBitPieces(c);
+        c.aux[PP_BADGE_ID] = b.badge;
+        std::string name = "badge_" + b.name;
+        c.Write(w, name, pe32plus);
+        Picture(w, "paint_" + name, 72, 56, 0x3C5A78, {PaintLine(Badge(Into(name, 2, 2, 66, 50)))});
+        Picture(w, "paint_" + name + "_clipped", 72, 56, 0x3C5A78,
+                {PaintLine(Badge(Into(name, -3, -2, 40, 30)))});
+    }
+}
+
 // HALFTONE ties between two levels, rising and falling, unclipped. Only the
 // 32-bit GDI is the judge here: the 64-bit one rounds falling ties the other
 // way.
@@ -925,6 +994,7 @@ ScriptWriter BuildScenes(bool pe32plus)
         HalftoneTiePicture(w);
     std::vector<Source> rle = WriteRleSources(w);
     RlePictures(w, rle, WriteRefusedRle(w));
+    StoredBadgePictures(w, pe32plus);
     RandomPictures(w, sources, 40);
     w.Comment("the random batch");
     std::vector<Source> batchSources = sources;
