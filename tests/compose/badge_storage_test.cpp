@@ -36,10 +36,9 @@ int32_t Draw(HDC hdc, HMODULE aux, const SmallPicture &p, int32_t attention, int
 // The resource: header, table or masks, rows from the pixel offset on.
 Bytes BadgeResource(const pptest::Dib &dib)
 {
-    uint32_t colours = static_cast<uint32_t>(dib.Info()->bmiHeader.biPlanes)
-                       << dib.Info()->bmiHeader.biBitCount;
+    bool fullTable = dib.Info()->bmiHeader.biBitCount == 8;
     Bytes bytes = dib.info;
-    bytes.resize(colours == 256 ? 1064 : 104, 0);
+    bytes.resize(fullTable ? 1064 : 104, 0);
     bytes.insert(bytes.end(), dib.bits.begin(), dib.bits.end());
     return bytes;
 }
