@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -73,6 +74,21 @@ Bytes Compact(int32_t width, int32_t height, int32_t bitsPerPixel, const Bytes &
     ppfuzz::AppendRecord(out, c);
     out.insert(out.end(), data.begin(), data.end());
     return out;
+}
+
+// An 8 x 6 RLE8 badge: header and grey table, then the coded rows.
+Bytes RleBadge()
+{
+    Bytes badge = pptest::BuildBitmap(8, 6, 8, 256, {});
+    badge.resize(1064);
+    const Bytes coded = {0x08, 0x05, 0x00, 0x00, 0x02, 0x06, 0x00, 0x03, 0x07, 0x08, 0x09,
+                         0x00, 0x03, 0x0A, 0x00, 0x00, 0x00, 0x02, 0x02, 0x01, 0x04, 0x0B,
+                         0x00, 0x00, 0x0A, 0x0C, 0x00, 0x00, 0x03, 0x0D, 0x00, 0x01};
+    uint32_t compression = 1, size = static_cast<uint32_t>(coded.size());
+    std::memcpy(badge.data() + 16, &compression, 4);
+    std::memcpy(badge.data() + 20, &size, 4);
+    badge.insert(badge.end(), coded.begin(), coded.end());
+    return badge;
 }
 
 // A variant table and its variants: entry k is k pixels narrower (or lower).
@@ -316,6 +332,10 @@ std::map<std::string, PaintSeed> PaintSeeds()
         s.chunks.emplace_back(ppfuzz::TAG_CODE_LIST, list);
         s.chunks.emplace_back(ppfuzz::TAG_COMPACT_BADGE, Compact(16, 8, 8, Rows(16, 8, 8, 5, 6)));
         seeds["options_badge"] = s;
+        // The same badge stored run-length coded: runs, absolute runs, a move
+        // and lines closed and left open.
+        s.chunks.back() = {ppfuzz::TAG_BADGE, RleBadge()};
+        seeds["rle_badge"] = s;
     }
     { // A picture far beyond the picture limit.
         PaintSeed s;

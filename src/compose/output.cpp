@@ -23,6 +23,37 @@ COLORREF FrameColour(int32_t attention)
     }
 }
 
+// Badge storage besides BI_RGB that the device can be given safely.
+enum : uint32_t {
+    BADGE_RLE8 = 1,      // coded rows, biSizeImage bytes of them
+    BADGE_RLE4 = 2,      // the same, 4 bits a pixel
+    BADGE_BITFIELDS = 3, // 16 or 32 bits a pixel, three masks after the 40-byte header
+};
+enum : uint32_t { BADGE_HEADER_BYTES = 40, BADGE_MASK_BYTES = 12 };
+
+// The bytes the device reads from the pixel offset on, or false when it could
+// not be bounded: coded rows without a byte count, masks outside the
+// resource, or another compression.
+bool BadgePixelBytes(const BITMAPINFOHEADER &info, uint32_t size, uint64_t stride, uint64_t height,
+                     uint64_t &bytes)
+{
+    switch (info.biCompression) {
+    case BI_RGB:
+        bytes = stride * height;
+        return true;
+    case BADGE_RLE8:
+    case BADGE_RLE4:
+        bytes = info.biSizeImage;
+        return info.biSizeImage != 0;
+    case BADGE_BITFIELDS:
+        bytes = stride * height;
+        return (info.biBitCount == 16 || info.biBitCount == 32) &&
+               BADGE_HEADER_BYTES + BADGE_MASK_BYTES <= size;
+    default:
+        return false;
+    }
+}
+
 // Where a badge's pixel rows start and how many bytes they take; false when
 // the resource cannot hold what its header describes.
 bool BadgeLayout(const uint8_t *bytes, uint32_t size, uint32_t *pixelOffset)
@@ -31,10 +62,8 @@ bool BadgeLayout(const uint8_t *bytes, uint32_t size, uint32_t *pixelOffset)
         return false;
     BITMAPINFOHEADER info;
     std::memcpy(&info, bytes, sizeof info);
-    // The device finds the colour table behind biSize and cannot bound a
-    // compressed image: only plain headers and rows can be checked.
-    if (info.biSize < sizeof(BITMAPINFOHEADER) || info.biSize > size ||
-        info.biCompression != BI_RGB)
+    // The device finds the colour table behind biSize.
+    if (info.biSize < sizeof(BITMAPINFOHEADER) || info.biSize > size)
         return false;
     int64_t width = info.biWidth;
     int64_t height = info.biHeight < 0 ? -static_cast<int64_t>(info.biHeight) : info.biHeight;
@@ -51,8 +80,10 @@ bool BadgeLayout(const uint8_t *bytes, uint32_t size, uint32_t *pixelOffset)
     // The rows are measured with the bit count the colour count reads: the
     // byte at offset 14.
     uint64_t stride = (static_cast<uint64_t>(width) * bytes[14] + 31) / 32 * 4;
-    uint64_t pixelEnd = *pixelOffset + stride * static_cast<uint64_t>(height);
-    return pixelEnd <= size && info.biSize + tableEntries * 4 <= size;
+    uint64_t pixelBytes = 0;
+    if (!BadgePixelBytes(info, size, stride, static_cast<uint64_t>(height), pixelBytes))
+        return false;
+    return *pixelOffset + pixelBytes <= size && info.biSize + tableEntries * 4 <= size;
 }
 
 int32_t DrawBadge(HDC hdc, HMODULE auxModule, int32_t left, int32_t top, UINT colourUse,

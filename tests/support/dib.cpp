@@ -33,7 +33,77 @@ void PutPixel(uint8_t *row, int32_t x, int bpp, uint32_t value)
     }
 }
 
+// Appends the literal run of pixels [x, x + count) of one row.
+void PutLiteral(std::vector<uint8_t> &out, const uint32_t *row, int32_t x, int32_t count, int bpp)
+{
+    out.push_back(0);
+    out.push_back(static_cast<uint8_t>(count));
+    size_t start = out.size();
+    for (int32_t k = 0; k < count; ++k) {
+        uint8_t v = static_cast<uint8_t>(row[x + k]);
+        if (bpp == 8)
+            out.push_back(v);
+        else if (k % 2 == 0)
+            out.push_back(static_cast<uint8_t>((v & 15) << 4));
+        else
+            out.back() = static_cast<uint8_t>(out.back() | (v & 15));
+    }
+    if ((out.size() - start) % 2 != 0)
+        out.push_back(0);
+}
+
+// The pixels from x on that repeat row[x], at most 255.
+int32_t RepeatLength(const uint32_t *row, int32_t x, int32_t width)
+{
+    int32_t n = 1;
+    while (x + n < width && n < 255 && row[x + n] == row[x])
+        ++n;
+    return n;
+}
+
 } // namespace
+
+std::vector<uint8_t> EncodeRle(int32_t width, int32_t height, int bpp,
+                               const std::vector<uint32_t> &pixels)
+{
+    std::vector<uint8_t> out;
+    for (int32_t y = height - 1; y >= 0; --y) {
+        const uint32_t *row = pixels.data() + static_cast<size_t>(y) * width;
+        int32_t x = 0;
+        while (x < width) {
+            int32_t literal = 0;
+            while (x + literal < width && literal < 255 &&
+                   RepeatLength(row, x + literal, width) == 1)
+                ++literal;
+            if (literal >= 3) {
+                PutLiteral(out, row, x, literal, bpp);
+                x += literal;
+                continue;
+            }
+            int32_t n = RepeatLength(row, x, width);
+            uint8_t v = static_cast<uint8_t>(row[x]);
+            out.push_back(static_cast<uint8_t>(n));
+            out.push_back(bpp == 8 ? v : static_cast<uint8_t>((v & 15) * 17));
+            x += n;
+        }
+        out.push_back(0);
+        out.push_back(y == 0 ? 1 : 0);
+    }
+    return out;
+}
+
+Dib MakeRleDib(int32_t width, int32_t height, int bpp, const std::vector<uint8_t> &coded,
+               const std::vector<uint32_t> &colors, uint32_t clrUsed)
+{
+    Dib dib = MakeDib(1, 1, bpp, {0}, colors, false, clrUsed);
+    BITMAPINFOHEADER &h = dib.Header();
+    h.biWidth = width;
+    h.biHeight = height;
+    h.biCompression = bpp == 8 ? 1 : 2;
+    h.biSizeImage = static_cast<DWORD>(coded.size());
+    dib.bits = coded;
+    return dib;
+}
 
 Dib MakeDib(int32_t width, int32_t height, int bpp, const std::vector<uint32_t> &pixels,
             const std::vector<uint32_t> &colors, bool topDown, uint32_t clrUsed)

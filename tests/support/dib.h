@@ -28,6 +28,18 @@ struct Dib {
 Dib MakeDib(int32_t width, int32_t height, int bpp, const std::vector<uint32_t> &pixels,
             const std::vector<uint32_t> &colors = {}, bool topDown = false, uint32_t clrUsed = 0);
 
+// Builds a run-length coded bitmap, BI_RLE8 for bpp 8 and BI_RLE4 for bpp 4,
+// bottom-up, from its coded rows; biSizeImage is their length. colors and
+// clrUsed as for MakeDib.
+Dib MakeRleDib(int32_t width, int32_t height, int bpp, const std::vector<uint8_t> &coded,
+               const std::vector<uint32_t> &colors = {}, uint32_t clrUsed = 0);
+
+// Codes palette indices (top row first, width per row) as BI_RLE8 or BI_RLE4
+// rows: repeats as runs, stretches of three or more differing pixels
+// given one by one, every line closed, the last by end of bitmap.
+std::vector<uint8_t> EncodeRle(int32_t width, int32_t height, int bpp,
+                               const std::vector<uint32_t> &pixels);
+
 // A one-row 8-bit bitmap whose pixel x is index x and whose entry i is the
 // colour 0x000100 * (i + 1) + i, so every column reads back distinctly.
 Dib ColumnRamp(int32_t width);

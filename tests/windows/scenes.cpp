@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <fstream>
 #include <functional>
 #include <random>
@@ -373,6 +374,139 @@ std::vector<Source> WriteSources(ScriptWriter &w)
     return sources;
 }
 
+// Writes a run-length coded bitmap as a packed DIB file, its table
+// Table(entries, seed); sizeImage (when not 0) replaces biSizeImage, the file
+// keeping every coded byte.
+Source RleSource(ScriptWriter &w, const std::string &name, int32_t width, int32_t height, int bpp,
+                 const Bytes &coded, uint32_t seed, uint32_t sizeImage = 0, uint32_t clrUsed = 0)
+{
+    pptest::Dib dib = pptest::MakeRleDib(width, height, bpp, coded,
+                                         Table(clrUsed != 0 ? clrUsed : 1u << bpp, seed), clrUsed);
+    if (sizeImage != 0)
+        dib.Header().biSizeImage = sizeImage;
+    Bytes packed = dib.info;
+    packed.insert(packed.end(), dib.bits.begin(), dib.bits.end());
+    w.File(name + ".dib", packed);
+    return Source{name, width, height, dib.info.size()};
+}
+
+// Coded rows with every kind of run and escape: encoded runs, absolute runs
+// of odd and even lengths (4 bits: from odd and even columns), moves within a
+// line and across lines, runs longer than the row, lines left with pixels no
+// run set, end of bitmap before the last row.
+const Bytes RLE8_ALL = {
+    0x03, 0x11, 0x00, 0x03, 0x21, 0x22, 0x23, 0x00, 0x02, 0x31, 0x00, 0x00,         // line 0
+    0x00, 0x04, 0x41, 0x42, 0x43, 0x44, 0x0C, 0x51, 0x00, 0x00,                     // 1
+    0x02, 0x61, 0x00, 0x02, 0x03, 0x01, 0x02, 0x62, 0x00, 0x00,                     // 2, then 3
+    0x00, 0x05, 0x71, 0x72, 0x73, 0x74, 0x75, 0x00, 0x00, 0x0A, 0x81, 0x82, 0x83,   // 4
+    0x84, 0x85, 0x86, 0x87, 0x88, 0x89, 0x8A, 0x00, 0x00,                           //
+    0x01, 0x91, 0x00, 0x02, 0x01, 0x00, 0x03, 0x92, 0x00, 0x00,                     // 5
+    0x04, 0xA1, 0x00, 0x01, 0x09, 0xB1, 0x00, 0x00};                                // 6, ended
+const Bytes RLE4_ALL = {0x05, 0x12, 0x00, 0x03, 0x34, 0x50, 0x03, 0x67, 0x00, 0x00, // line 0
+                        0x01, 0x89, 0x00, 0x04, 0xAB, 0xCD, 0x04, 0xEF, 0x00, 0x02, 0x01, // 1
+                        0x00, 0x00, 0x00,                                                 //
+                        0x00, 0x05, 0x12, 0x34, 0x50, 0x00, 0x0F, 0x9A, 0x00, 0x00,       // 2
+                        0x00, 0x02, 0x03, 0x01,                                           // 3, to 4
+                        0x03, 0xBC, 0x02, 0xDE, 0x01, 0xF1, 0x00, 0x02, 0x05, 0x00,       // 4
+                        0x00, 0x00,                                                       //
+                        0x00, 0x03, 0x12, 0x3F, 0x00, 0x02, 0x01, 0x00, 0x02, 0x45,       // 5
+                        0x00, 0x01};
+// Cut short: the last line's runs with neither end of line nor end of bitmap.
+const Bytes RLE8_OPEN = {0x03, 0x11, 0x00, 0x03, 0x21, 0x22, 0x23, 0x00, 0x00,
+                         0x00, 0x02, 0x41, 0x00, 0x04, 0x51, 0x52, 0x53, 0x54};
+
+// The coded sources of the comparison; the first ones are drawn in every
+// way, the rest (short image sizes, open lines, refused headers) at 1:1 and
+// enlarged.
+std::vector<Source> WriteRleSources(ScriptWriter &w)
+{
+    return {RleSource(w, "rle8", 9, 7, 8, RLE8_ALL, 31),
+            RleSource(w, "rle4", 11, 6, 4, RLE4_ALL, 32),
+            RleSource(w, "rle8used", 9, 7, 8, RLE8_ALL, 33, 0, 0x50),
+            // Cut inside line 4's first absolute run, in its second, and
+            // after its closing end of line.
+            RleSource(w, "rle8cut_abs", 9, 7, 8, RLE8_ALL, 34, 34),
+            RleSource(w, "rle8cut_line", 9, 7, 8, RLE8_ALL, 35, 46),
+            RleSource(w, "rle8cut_eol", 9, 7, 8, RLE8_ALL, 36, 54),
+            // An odd size that cuts off line 5's end of line, and one that
+            // cuts off the end of bitmap.
+            RleSource(w, "rle8cut_odd", 9, 7, 8, RLE8_ALL, 37, 63),
+            RleSource(w, "rle8cut_end", 9, 7, 8, RLE8_ALL, 37, 67),
+            // A move cut after its first byte, and a line cut after a run.
+            RleSource(w, "rle4cut_delta", 11, 6, 4, RLE4_ALL, 38, 21),
+            RleSource(w, "rle4cut_line", 11, 6, 4, RLE4_ALL, 39, 45),
+            RleSource(w, "rle8open", 6, 3, 8, RLE8_OPEN, 40),
+            RleSource(w, "rle8tall", 9, 30, 8, RLE8_ALL, 41),
+            RleSource(w, "rle8one", 9, 7, 8, RLE8_ALL, 42, 1)};
+}
+
+// Headers StretchDIBits refuses for coded rows: top-down, no image size, and
+// a bit count that is not the coding's.
+std::vector<Source> WriteRefusedRle(ScriptWriter &w)
+{
+    std::vector<Source> refused;
+    const char *names[] = {"rle_topdown", "rle_nosize", "rle8_bpp4", "rle4_bpp8"};
+    for (int i = 0; i < 4; ++i) {
+        pptest::Dib dib = pptest::MakeRleDib(9, 7, i == 3 ? 4 : 8, RLE8_ALL, Table(256, 50));
+        BITMAPINFOHEADER &h = dib.Header();
+        if (i == 0)
+            h.biHeight = -7;
+        if (i == 1)
+            h.biSizeImage = 0;
+        if (i == 2)
+            h.biBitCount = 4;
+        if (i == 3)
+            h.biBitCount = 8;
+        Bytes packed = dib.info;
+        packed.insert(packed.end(), dib.bits.begin(), dib.bits.end());
+        w.File(std::string(names[i]) + ".dib", packed);
+        refused.push_back(Source{names[i], 9, 7, dib.info.size()});
+    }
+    return refused;
+}
+
+// Random coded rows for the random batch: runs, absolute runs, escapes in
+// any order, sometimes without an end, sometimes with a short image size.
+Source RandomRleSource(ScriptWriter &w, std::mt19937 &random, int n)
+{
+    auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(random); };
+    int bpp = n % 2 == 0 ? 8 : 4;
+    int32_t width = pick(3, 14), height = pick(2, 9);
+    int mask = bpp == 8 ? 255 : 15;
+    Bytes coded;
+    for (int ops = pick(4, 30); ops > 0; --ops) {
+        int kind = pick(0, 9);
+        if (kind < 4) {
+            coded.push_back(static_cast<uint8_t>(pick(1, width + 2)));
+            coded.push_back(static_cast<uint8_t>(pick(0, 255)));
+        } else if (kind < 7) {
+            int count = pick(3, width + 2);
+            coded.push_back(0);
+            coded.push_back(static_cast<uint8_t>(count));
+            int bytes = (count * bpp + 7) / 8;
+            for (int i = 0; i < bytes + (bytes & 1); ++i)
+                coded.push_back(static_cast<uint8_t>(pick(0, 255) & (bpp == 8 ? mask : 255)));
+        } else if (kind < 9) {
+            coded.push_back(0);
+            coded.push_back(0);
+        } else {
+            coded.push_back(0);
+            coded.push_back(2);
+            coded.push_back(static_cast<uint8_t>(pick(0, 4)));
+            coded.push_back(static_cast<uint8_t>(pick(0, 2)));
+        }
+    }
+    if (pick(0, 2) != 0) {
+        coded.push_back(0);
+        coded.push_back(1);
+    }
+    uint32_t size =
+        pick(0, 3) == 0 ? static_cast<uint32_t>(pick(1, static_cast<int>(coded.size()))) : 0;
+    uint32_t used = pick(0, 3) == 0 ? static_cast<uint32_t>(pick(1, 1 << bpp)) : 0;
+    return RleSource(w, "rle_rnd" + std::to_string(n), width, height, bpp, coded,
+                     static_cast<uint32_t>(60 + n), size, used);
+}
+
 std::string Stretch(const Source &s, int dx, int dy, int dw, int dh, int sx, int sy, int sw, int sh)
 {
     return "stretch " + std::to_string(dx) + " " + std::to_string(dy) + " " + std::to_string(dw) +
@@ -493,6 +627,120 @@ void RegionPictures(ScriptWriter &w, const std::vector<Source> &sources)
              Stretch(s8, 0, 0, 5, 5, 20, 0, 4, 4), Stretch(s8, 0, 0, 5, 5, 0, 30, 4, 4),
              Stretch(s8, 40, 0, 5, 5, 0, 0, 13, 11), Stretch(s8, 0, 0, 0, 5, 0, 0, 13, 11),
              Stretch(s8, 10, 10, 5, 5, 10, 8, 6, 6)});
+}
+
+// Coded sources: at 1:1 from the origin only the pixels of closed lines are
+// drawn (here over a pending fill), any other call shows the pixels no run
+// set as index 0; each mode, enlarged, shrunk, mirrored, clipped, partly off
+// the bitmap. HALFTONE only at 1:1, where the mode takes no part.
+void RlePictures(ScriptWriter &w, const std::vector<Source> &rle,
+                 const std::vector<Source> &refused)
+{
+    for (size_t i = 0; i < 3; ++i) {
+        const Source &s = rle[i];
+        int sw = s.width, sh = s.height;
+        for (int mode = 1; mode <= 3; ++mode) {
+            Picture(w, "gdi_rle_mode" + std::to_string(mode) + "_" + s.name, 64, 44, 0x808080,
+                    {"mode " + std::to_string(mode), Fill(0, 0, 14, 10, 0x0000FF),
+                     Stretch(s, 1, 1, sw, sh, 0, 0, sw, sh),
+                     Stretch(s, 14, 1, sw - 2, sh - 2, 1, 1, sw - 2, sh - 2),
+                     Stretch(s, 26, 1, 2 * sw + 3, 2 * sh + 1, 0, 0, sw, sh),
+                     Stretch(s, 1, 20, sw / 2, sh - 3, 0, 0, sw, sh),
+                     Stretch(s, 8 + sw, 20, -sw, sh, 0, 0, sw, sh),
+                     Stretch(s, 20, 20, sw, sh, sw - 1, 0, -sw, sh),
+                     Stretch(s, 32, 20, sw + 3, sh + 2, -2, -1, sw + 3, sh + 2),
+                     Stretch(s, 46, 20, sw + 2, sh + 2, 0, 0, sw + 2, sh + 2),
+                     Stretch(s, 1, 32, sw + 4, sh - 1, 0, 0, sw, sh),
+                     Stretch(s, 30, 36, sw / 3, sh / 2, 0, 0, sw, sh)});
+        }
+        Picture(w, "gdi_rle_clipped_" + s.name, 40, 30, 0x808080,
+                {Clip(3, 2, 10, 6), Stretch(s, 0, 0, sw, sh, 0, 0, sw, sh), Clip(14, 3, 30, 20),
+                 "mode 3", Stretch(s, 12, 0, 2 * sw, 3 * sh, 0, 0, sw, sh),
+                 Stretch(s, 20, 12, sw, sh, 0, 0, sw, sh), Clip(0, 20, 40, 30), "mode 4",
+                 Stretch(s, -3, 18, sw, sh, 0, 0, sw, sh)});
+    }
+    std::vector<std::string> cut = {"mode 3"};
+    int x = 0;
+    for (size_t i = 3; i < rle.size(); ++i) {
+        const Source &s = rle[i];
+        int y = s.height > 10 ? 32 : 16;
+        cut.push_back(Stretch(s, x, 0, s.width, s.height, 0, 0, s.width, s.height));
+        cut.push_back(Stretch(s, x, y, s.width, 2 * s.height, 0, 0, s.width, s.height));
+        x += s.width + 1;
+    }
+    Picture(w, "gdi_rle_cut", 112, 96, 0x808080, cut);
+    std::vector<std::string> refusals;
+    for (const Source &s : refused)
+        refusals.push_back(Stretch(s, 0, 0, s.width, s.height, 0, 0, s.width, s.height));
+    Picture(w, "gdi_rle_refused", 12, 8, 0x808080, refusals);
+}
+
+// A badge stored run-length coded: the plain badge's header and table, then
+// the coded rows.
+Bytes CodedBadge(int32_t width, int32_t height, int bpp, uint32_t seed, const Bytes &coded)
+{
+    Bytes bytes = PieceBitmap(width, height, bpp, seed, [](int, int) { return uint8_t{0}; });
+    bytes.resize(bpp == 8 ? 1064 : 104);
+    BITMAPINFOHEADER h;
+    std::memcpy(&h, bytes.data(), sizeof h);
+    h.biCompression = bpp == 8 ? 1 : 2;
+    h.biSizeImage = static_cast<DWORD>(coded.size());
+    std::memcpy(bytes.data(), &h, sizeof h);
+    bytes.insert(bytes.end(), coded.begin(), coded.end());
+    return bytes;
+}
+
+std::vector<uint32_t> Indices(int32_t width, int32_t height,
+                              const std::function<uint8_t(int, int)> &index)
+{
+    std::vector<uint32_t> pixels;
+    for (int32_t y = 0; y < height; ++y) {
+        for (int32_t x = 0; x < width; ++x)
+            pixels.push_back(index(x, y));
+    }
+    return pixels;
+}
+
+// Paints whose badge is stored run-length coded (every line closed, and one
+// with open lines and moves, over the surround) or as BI_BITFIELDS.
+void StoredBadgePictures(ScriptWriter &w, bool pe32plus)
+{
+    struct Stored {
+        std::string name;
+        bool fourBit;
+        Bytes badge;
+    };
+    pptest::Dib masked = pptest::MakeDib(9, 5, 16, SourcePixels(9, 5, 16, 70));
+    masked.Header().biCompression = 3;
+    for (uint32_t mask : {0xF800u, 0x07E0u, 0x001Fu}) {
+        for (int b = 0; b < 4; ++b)
+            masked.info.push_back(static_cast<uint8_t>(mask >> (8 * b)));
+    }
+    masked.info.resize(104);
+    Bytes maskedBadge = masked.info;
+    maskedBadge.insert(maskedBadge.end(), masked.bits.begin(), masked.bits.end());
+    const Stored stored[] = {
+        {"rle8", false,
+         CodedBadge(9, 5, 8, 6,
+                    pptest::EncodeRle(9, 5, 8, Indices(9, 5, Pattern(17, 23, 5, 300, 255))))},
+        {"rle4", true,
+         CodedBadge(7, 4, 4, 12,
+                    pptest::EncodeRle(7, 4, 4, Indices(7, 4, Pattern(3, 1, 5, 99, 15))))},
+        {"rle8_open", false, CodedBadge(9, 7, 8, 6, RLE8_ALL)},
+        {"bitfields", false, maskedBadge}};
+    for (const Stored &b : stored) {
+        Catalogue c;
+        if (b.fourBit)
+            FourBitPieces(c);
+        else
+            EightBitPieces(c);
+        c.aux[PP_BADGE_ID] = b.badge;
+        std::string name = "badge_" + b.name;
+        c.Write(w, name, pe32plus);
+        Picture(w, "paint_" + name, 72, 56, 0x3C5A78, {PaintLine(Badge(Into(name, 2, 2, 66, 50)))});
+        Picture(w, "paint_" + name + "_clipped", 72, 56, 0x3C5A78,
+                {PaintLine(Badge(Into(name, -3, -2, 40, 30)))});
+    }
 }
 
 // HALFTONE ties between two levels, rising and falling, unclipped. Only the
@@ -867,11 +1115,20 @@ ScriptWriter BuildScenes(bool pe32plus)
         HalftoneTiePicture(w);
         HalftonePictures(w, sources);
     }
+    std::vector<Source> rle = WriteRleSources(w);
+    RlePictures(w, rle, WriteRefusedRle(w));
+    StoredBadgePictures(w, pe32plus);
     RandomPictures(w, sources, 40);
     w.Comment("the random batch");
+    std::vector<Source> batchSources = sources;
+    std::mt19937 random(20261210u);
+    for (int n = 0; n < 8; ++n)
+        batchSources.push_back(RandomRleSource(w, random, n));
+    batchSources.push_back(rle[0]);
+    batchSources.push_back(rle[1]);
     // HALFTONE on i686 only: the 64-bit GDI differs by a level in about one
     // call in a hundred (docs/design.md).
-    RandomBatch(w, sources, RANDOM_BATCH_SIZE, !pe32plus);
+    RandomBatch(w, batchSources, RANDOM_BATCH_SIZE, !pe32plus);
     return w;
 }
 

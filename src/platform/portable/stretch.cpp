@@ -17,6 +17,7 @@
 // exception, where exactly one extent of an axis is negative and the source
 // runs past the bitmap: see PlaceMirrored.
 #include "platform/portable/device.h"
+#include "platform/portable/rle.h"
 #include "platform/portable/stretch_halftone.h"
 
 #include <algorithm>
@@ -27,6 +28,8 @@ namespace {
 enum : uint32_t { HEADER_BYTES = 40 };
 // Compression codes StretchDIBits takes besides BI_RGB.
 enum : uint32_t {
+    COMPRESSION_RLE8 = 1,      // 8 bits a pixel, run-length coded, bottom-up only
+    COMPRESSION_RLE4 = 2,      // 4 bits a pixel, run-length coded, bottom-up only
     COMPRESSION_BITFIELDS = 3, // 16 or 32 bits a pixel, colour masks after the 40-byte header
 };
 
@@ -48,6 +51,7 @@ struct DibFormat {
     uint64_t imageBytes = 0;
     bool bitfields = false;
     Channel channels[3]; // red, green, blue
+    bool rle = false;    // imageBytes of coded rows, expanded before drawing
 };
 
 Channel ReadChannel(uint32_t mask)
@@ -107,6 +111,14 @@ bool ReadFormat(const BITMAPINFO *info, DibFormat &format)
         const Channel *c = format.channels;
         format.bitfields =
             !(bpp == 32 && c[0].mask == 0xFF0000u && c[1].mask == 0xFF00u && c[2].mask == 0xFFu);
+    } else if (h.biCompression == COMPRESSION_RLE8 || h.biCompression == COMPRESSION_RLE4) {
+        // Coded rows run bottom-up and need their byte count; the expansion
+        // takes a byte a pixel, so the bitmap's size is bounded.
+        int coded = h.biCompression == COMPRESSION_RLE8 ? 8 : 4;
+        if (bpp != coded || h.biHeight < 0 || h.biSizeImage == 0 ||
+            static_cast<uint64_t>(h.biWidth) * static_cast<uint64_t>(h.biHeight) > RLE_MAX_PIXELS)
+            return false;
+        format.rle = true;
     } else if (h.biCompression != BI_RGB) {
         return false;
     }
@@ -120,7 +132,7 @@ bool ReadFormat(const BITMAPINFO *info, DibFormat &format)
     format.topDown = h.biHeight < 0;
     format.bpp = bpp;
     format.stride = static_cast<size_t>(stride);
-    format.imageBytes = stride * static_cast<uint64_t>(rows);
+    format.imageBytes = format.rle ? h.biSizeImage : stride * static_cast<uint64_t>(rows);
     if (bpp <= 8) {
         uint32_t most = 1u << bpp;
         format.colors = h.biClrUsed == 0 ? most : std::min<uint32_t>(h.biClrUsed, most);
@@ -512,6 +524,48 @@ bool MappedRangesMeet(int64_t dOrigin, int64_t dExtent, int64_t sOrigin, int64_t
     return std::max(std::min(a, b) - 1, sVisLo) < std::min(std::max(a, b) + 1, sVisHi);
 }
 
+// A coded source's expansion, held for one call and released on every path.
+struct ExpandedSource {
+    RleImage image;
+    ExpandedSource() = default;
+    ExpandedSource(const ExpandedSource &) = delete;
+    ExpandedSource &operator=(const ExpandedSource &) = delete;
+    ~ExpandedSource() { ReleaseRle(image); }
+};
+
+// Expands src's coded rows and makes src an 8-bit bitmap of them. GDI draws
+// only the pixels of closed lines at 1:1 from the bitmap's origin (so the
+// written mask is kept then); every other call shows the rest as index 0.
+// False when the heap refuses the buffers.
+bool ExpandSource(SourceImage &src, bool fromOrigin, RleImage &image)
+{
+    if (!DecodeRle(src.bits, static_cast<uint32_t>(src.format.imageBytes), src.format.bpp,
+                   src.format.width, src.format.height, fromOrigin, image))
+        return false;
+    src.bits = image.pixels;
+    src.format.bpp = 8;
+    src.format.stride = image.stride;
+    return true;
+}
+
+// A 1:1 call from the origin of a coded source: only the pixels its closed
+// lines set.
+void DrawWrittenPixels(HDC__ *dc, const SourceImage &src, const RleImage &image, const Axis &ax,
+                       const Axis &ay)
+{
+    size_t width = static_cast<size_t>(ax.hi - ax.lo);
+    for (int32_t y = ay.lo; y < ay.hi; ++y) {
+        int32_t sourceY = ay.first[static_cast<size_t>(y - ay.lo)];
+        int32_t line = src.format.height - 1 - sourceY;
+        const uint8_t *row = SourceRow(src, sourceY);
+        uint32_t *out = SurfaceRow(dc, y) + ax.lo;
+        for (size_t i = 0; i < width; ++i) {
+            if (RleWritten(image, ax.first[i], line))
+                out[i] = src.table[row[ax.first[i]]];
+        }
+    }
+}
+
 // Copies header, colour table and (when the call was accepted) rows into the
 // log entry, and describes them.
 // Rows larger than the log's byte bound are left out, so one entry never
@@ -591,9 +645,14 @@ int Stretch(HDC__ *dc, int xDest, int yDest, int destWidth, int destHeight, int 
         src.bits = static_cast<const uint8_t *>(bits);
         src.format = format;
         BuildTable(info, usage, dc, src);
+        // A coded source is resampled from its expansion, where the pixels
+        // no run set hold index 0, as in every stretching call.
+        ExpandedSource expanded;
+        if (format.rle && !ExpandSource(src, false, expanded.image))
+            return 0;
         DeviceRect shown = VisibleRect(dc);
         // Only a source in the surface's own layout is read in place.
-        bool copied = format.bpp != 32 || format.bitfields;
+        bool copied = src.format.bpp != 32 || src.format.bitfields;
         DrawHalftone(dc, HalftoneSource{&src, ReadSpan, copied},
                      HalftoneAxis{xDest, px.origin, destWidth, xSrc, srcWidth, format.width,
                                   shown.left, shown.right},
@@ -637,10 +696,20 @@ int Stretch(HDC__ *dc, int xDest, int yDest, int destWidth, int destHeight, int 
     src.bits = static_cast<const uint8_t *>(bits);
     src.format = format;
     BuildTable(info, usage, dc, src);
+    ExpandedSource expanded;
+    if (format.rle && !ExpandSource(src, fromOrigin, expanded.image))
+        return 0;
 
     int mode = stretching ? dc->stretchMode : COLORONCOLOR;
     if (!MapNearest(ax) || !MapNearest(ay))
         return drawnNothing;
+    if (expanded.image.written != nullptr) {
+        // Pixels are left alone here and there: the pending fill cannot
+        // take the rectangle as a hole.
+        ResolvePendingFill(dc);
+        DrawWrittenPixels(dc, src, expanded.image, ax, ay);
+        return result;
+    }
     // Every pixel of the mapped rectangle is written; none is read.
     MarkSurfaceWritten(dc, DeviceRect{ax.lo, ay.lo, ax.hi, ay.hi});
     bool shrinking = ax.shrinking || ay.shrinking;
