@@ -278,6 +278,19 @@ TEST_F(ToolTest, ShowDecodesTemplates)
 
 // ---- check finds every seeded fault ----
 
+// An 8-bit badge of 16 x 8 whose header is then given a compression and an
+// image size (biCompression at 16, biSizeImage at 20).
+Bytes StoredBadge(int32_t bitCount, uint32_t compression, uint32_t imageBytes)
+{
+    Bytes badge = BuildBitmap(16, 8, 8, 256, {});
+    badge[14] = static_cast<uint8_t>(bitCount);
+    for (int k = 0; k < 4; ++k) {
+        badge[16 + k] = static_cast<uint8_t>(compression >> (8 * k));
+        badge[20 + k] = static_cast<uint8_t>(imageBytes >> (8 * k));
+    }
+    return badge;
+}
+
 struct FaultCase {
     const char *name;
     std::function<void(Module &)> seed;
@@ -361,6 +374,12 @@ const FaultCase faultCases[] = {
      "template 0: code 0 is never in the code set"},
     {"Badge", [](Module &m) { m.resources[29891] = BuildBitmap(16, 8, 1, 2, {}); },
      "badge: 1 bits per pixel"},
+    {"BadgeCodedWithoutSize", [](Module &m) { m.resources[29891] = StoredBadge(8, 1, 0); },
+     "badge: run-length coded without biSizeImage"},
+    {"BadgeCodedPastTheResource", [](Module &m) { m.resources[29891] = StoredBadge(8, 1, 100000); },
+     "badge: its coded rows (biSizeImage) need"},
+    {"BadgeUnknownCompression", [](Module &m) { m.resources[29891] = StoredBadge(8, 4, 16); },
+     "badge: compression 4 cannot be bounded"},
 };
 
 TEST_P(CheckFaultTest, ReportsTheFault)
@@ -390,6 +409,19 @@ TEST_F(ToolTest, CheckPassesACleanModuleAndNamesHostCodes)
     ToolRun bare = Run("catalog check m");
     EXPECT_EQ(bare.exitCode, 1);
     EXPECT_TRUE(Contains(bare.output, "rule code A = 1500 is produced by nothing")) << bare.output;
+}
+
+// Storage the library draws: the check has nothing to say of it.
+TEST_F(ToolTest, CheckAcceptsBadgesStoredCodedOrWithMasks)
+{
+    for (Bytes badge : {StoredBadge(8, 1, 2), StoredBadge(16, 3, 0), StoredBadge(32, 3, 0)}) {
+        Module m;
+        m.resources[29891] = badge;
+        WriteModule("m", m.Build());
+        ToolRun run = Run("catalog check m --host-codes 1500");
+        EXPECT_EQ(run.exitCode, 0) << run.output;
+        EXPECT_FALSE(Contains(run.output, "badge:")) << run.output;
+    }
 }
 
 TEST_F(ToolTest, CheckReportsEverySeededFaultAtOnce)

@@ -392,6 +392,46 @@ void CheckTemplates(Report &report, const CatalogView &view, const ResourceMap &
     }
 }
 
+// The bytes a badge's pixels take from their offset on as the library
+// measures them, or a problem when the library refuses the storage (result 8).
+bool BadgePixelBytes(Report &report, const Bytes &badge, uint16_t bitCount, size_t stride,
+                     int32_t height, size_t &bytes)
+{
+    int32_t compression = 0, imageBytes = 0;
+    ReadI32(badge, 16, compression);
+    ReadI32(badge, 20, imageBytes);
+    switch (compression) {
+    case 0: // BI_RGB: plain rows
+        bytes = stride * static_cast<size_t>(height);
+        return true;
+    case 1: // RLE8: coded rows, biSizeImage bytes of them
+    case 2: // RLE4
+        if ((compression == 1 ? 8 : 4) != bitCount)
+            report.Problem("badge: run-length coded for " +
+                           std::string(compression == 1 ? "8" : "4") + " bits but " +
+                           std::to_string(bitCount) + " bits per pixel; the device draws nothing");
+        if (imageBytes <= 0) {
+            report.Problem("badge: run-length coded without biSizeImage; the paint fails with "
+                           "result 8");
+            return false;
+        }
+        bytes = static_cast<size_t>(imageBytes);
+        return true;
+    case 3: // BI_BITFIELDS: 16 or 32 bits, three masks after the header
+        if (bitCount != 16 && bitCount != 32) {
+            report.Problem("badge: BI_BITFIELDS with " + std::to_string(bitCount) +
+                           " bits per pixel; the paint fails with result 8");
+            return false;
+        }
+        bytes = stride * static_cast<size_t>(height);
+        return true;
+    default:
+        report.Problem("badge: compression " + std::to_string(compression) +
+                       " cannot be bounded; the paint fails with result 8");
+        return false;
+    }
+}
+
 void CheckBadge(Report &report, const ResourceMap &aux, const CatalogHeader &h)
 {
     auto found = aux.find(badgeId);
@@ -401,20 +441,22 @@ void CheckBadge(Report &report, const ResourceMap &aux, const CatalogHeader &h)
         return;
     }
     const Bytes &badge = found->second;
-    int32_t width = 0, height = 0;
+    int32_t width = 0, height = 0, compression = 0;
     uint16_t planes = 0, bitCount = 0;
     if (!ReadI32(badge, 4, width) || !ReadI32(badge, 8, height) || !ReadU16(badge, 12, planes) ||
-        !ReadU16(badge, 14, bitCount)) {
+        !ReadU16(badge, 14, bitCount) || !ReadI32(badge, 16, compression)) {
         report.Problem("badge: only " + std::to_string(badge.size()) +
                        " bytes, shorter than a 40-byte bitmap header");
         return;
     }
     uint64_t colours = uint64_t{planes} << (bitCount % 32);
     size_t pixels = colours == 256 ? 1064 : 104;
-    if (bitCount != 8 && bitCount != 4)
+    bool fields = compression == 3 && (bitCount == 16 || bitCount == 32);
+    if (bitCount != 8 && bitCount != 4 && !fields)
         report.Problem("badge: " + std::to_string(bitCount) +
                        " bits per pixel; its pixels are read at byte " + std::to_string(pixels) +
-                       ", which fits only 8-bit (256 colours) and 4-bit (16 colours) badges");
+                       ", which fits only 8-bit (256 colours) and 4-bit (16 colours) badges, "
+                       "and 16- and 32-bit ones with BI_BITFIELDS masks");
     else if (planes != 1)
         report.Problem("badge: biPlanes " + std::to_string(planes) + ", expected 1");
     if (width < 0 || height <= 0 || width > 32767) {
@@ -423,10 +465,14 @@ void CheckBadge(Report &report, const ResourceMap &aux, const CatalogHeader &h)
         return;
     }
     size_t stride = (static_cast<size_t>(width) * bitCount + 31) / 32 * 4;
-    if (pixels + stride * static_cast<size_t>(height) > badge.size())
-        report.Problem("badge: its rows need " +
-                       std::to_string(pixels + stride * static_cast<size_t>(height)) +
-                       " bytes, the resource has " + std::to_string(badge.size()));
+    size_t bytes = 0;
+    if (BadgePixelBytes(report, badge, bitCount, stride, height, bytes) &&
+        pixels + bytes > badge.size())
+        report.Problem("badge: its " +
+                       std::string(compression == 1 || compression == 2 ? "coded rows (biSizeImage)"
+                                                                        : "rows") +
+                       " need " + std::to_string(pixels + bytes) + " bytes, the resource has " +
+                       std::to_string(badge.size()));
     if (h.reserveHeight < height)
         report.Note("badge: " + std::to_string(height) + " rows high, but reserveHeight keeps " +
                     std::to_string(h.reserveHeight) + " rows for it");
