@@ -17,6 +17,8 @@
 // exception, where exactly one extent of an axis is negative and the source
 // runs past the bitmap: see PlaceMirrored.
 #include "platform/portable/device.h"
+#include "platform/portable/stretch_reduce.h"
+#include "platform/portable/stretch_rows.h"
 
 #include <algorithm>
 #include <cstring>
@@ -208,13 +210,38 @@ uint32_t SourcePixel(const SourceImage &src, const uint8_t *row, int32_t x)
 void ConvertSpan(const SourceImage &src, const uint8_t *row, int32_t x0, int32_t count,
                  uint32_t *out)
 {
-    if (src.format.bpp == 8) {
-        for (int32_t i = 0; i < count; ++i)
-            out[i] = src.table[row[x0 + i]];
+    size_t n = static_cast<size_t>(count);
+    if (src.format.bitfields) {
+        for (size_t i = 0; i < n; ++i)
+            out[i] = SourcePixel(src, row, x0 + static_cast<int32_t>(i));
         return;
     }
-    for (int32_t i = 0; i < count; ++i)
-        out[i] = SourcePixel(src, row, x0 + i);
+    switch (src.format.bpp) {
+    case 8:
+        LookUpRun(row + x0, n, src.table, out);
+        return;
+    case 24: {
+        // A 32-bit read holds a pixel and the next one's first byte; the
+        // bitmap's last column, whose row may end right after it, is read
+        // byte by byte.
+        int32_t end = std::min(x0 + count, src.format.width - 1);
+        int32_t x = x0;
+        for (; x < end; ++x) {
+            uint32_t v;
+            std::memcpy(&v, row + 3 * static_cast<size_t>(x), sizeof v);
+            out[x - x0] = v & 0xFFFFFFu;
+        }
+        for (; x < x0 + count; ++x)
+            out[x - x0] = SourcePixel(src, row, x);
+        return;
+    }
+    case 32:
+        std::memcpy(out, row + 4 * static_cast<size_t>(x0), 4 * n);
+        return;
+    default:
+        for (size_t i = 0; i < n; ++i)
+            out[i] = SourcePixel(src, row, x0 + static_cast<int32_t>(i));
+    }
 }
 
 using Wide = __int128;
@@ -349,89 +376,115 @@ uint32_t *SurfaceRow(HDC__ *dc, int32_t y)
     return dc->pixels + static_cast<size_t>(y) * static_cast<size_t>(dc->width);
 }
 
-// A run of 8-bit pixels through the colour table, four at a time: one
-// 32-bit read of the source feeds four lookups.
-void LookUpRun(const uint8_t *in, size_t count, const uint32_t *table, uint32_t *out)
+// Destination row y shows the same source rows as the one above it (an
+// enlarging call): the pixels are copied from there.
+bool CopyRowAbove(HDC__ *dc, const Axis &ax, const Axis &ay, int32_t y)
 {
-    size_t i = 0;
-    for (; i + 4 <= count; i += 4) {
-        uint32_t quad;
-        std::memcpy(&quad, in + i, sizeof quad);
-        out[i] = table[quad & 0xFF];
-        out[i + 1] = table[(quad >> 8) & 0xFF];
-        out[i + 2] = table[(quad >> 16) & 0xFF];
-        out[i + 3] = table[quad >> 24];
-    }
-    for (; i < count; ++i)
-        out[i] = table[in[i]];
+    size_t yi = static_cast<size_t>(y - ay.lo);
+    if (yi == 0 || ay.first[yi] != ay.first[yi - 1] || ay.count[yi] != ay.count[yi - 1])
+        return false;
+    size_t width = static_cast<size_t>(ax.hi - ax.lo);
+    std::memcpy(SurfaceRow(dc, y) + ax.lo, SurfaceRow(dc, y - 1) + ax.lo, width * 4);
+    return true;
 }
 
 // One source pixel per destination pixel: enlarging, equal sizes, or
 // COLORONCOLOR, which keeps the last column and the first row of a group.
+// Each source row is converted once and spread (enlarging) or picked
+// (shrinking) by a column map fixed for the call.
 void DrawSingle(HDC__ *dc, const SourceImage &src, const Axis &ax, const Axis &ay)
 {
     size_t width = static_cast<size_t>(ax.hi - ax.lo);
+    int32_t low, high;
+    Span(ax, low, high);
+    // Columns relative to low, the first column of the span.
     std::vector<int32_t> column(width);
     bool identity = true;
     for (size_t i = 0; i < width; ++i) {
-        column[i] = ax.first[i] + ax.sDir * (ax.count[i] - 1);
+        column[i] = ax.first[i] + ax.sDir * (ax.count[i] - 1) - low;
         identity = identity && column[i] == column[0] + static_cast<int32_t>(i);
     }
-    int32_t low, high;
-    Span(ax, low, high);
-    std::vector<uint32_t> converted;
-    int32_t convertedRow = -1;
+    SpreadPlan plan;
+    bool spread = !identity && PlanSpread(column.data(), width, plan);
+    int32_t span = high - low + 1;
+    bool indexed = src.format.bpp == 8;
+    std::vector<uint32_t> converted(indexed || identity ? 0 : static_cast<size_t>(span));
     for (int32_t y = ay.lo; y < ay.hi; ++y) {
-        int32_t sourceY = ay.first[static_cast<size_t>(y - ay.lo)];
-        const uint8_t *row = SourceRow(src, sourceY);
-        uint32_t *out = SurfaceRow(dc, y) + ax.lo;
-        if (src.format.bpp == 8) {
-            // The common case: a lookup per pixel straight from the row.
-            const uint32_t *table = src.table;
-            if (identity) {
-                LookUpRun(row + column[0], width, table, out);
-            } else {
-                for (size_t i = 0; i < width; ++i)
-                    out[i] = table[row[column[i]]];
-            }
+        if (CopyRowAbove(dc, ax, ay, y))
             continue;
+        const uint8_t *row = SourceRow(src, ay.first[static_cast<size_t>(y - ay.lo)]);
+        uint32_t *out = SurfaceRow(dc, y) + ax.lo;
+        if (identity) {
+            ConvertSpan(src, row, low + column[0], static_cast<int32_t>(width), out);
+        } else if (indexed) {
+            if (spread)
+                SpreadIndices(row + low, src.table, plan, out);
+            else
+                PickIndices(row + low, src.table, column.data(), width, out);
+        } else {
+            ConvertSpan(src, row, low, span, converted.data());
+            if (spread)
+                SpreadValues(converted.data(), plan, out);
+            else
+                PickValues(converted.data(), column.data(), width, out);
         }
-        if (sourceY != convertedRow) {
-            converted.resize(static_cast<size_t>(high - low + 1));
-            ConvertSpan(src, row, low, high - low + 1, converted.data());
-            convertedRow = sourceY;
-        }
-        for (size_t i = 0; i < width; ++i)
-            out[i] = converted[static_cast<size_t>(column[i] - low)];
+    }
+}
+
+// The source rows of destination row yi's group combined, columns
+// [low, low + span), into acc.
+void CombineGroupRows(const SourceImage &src, const Axis &ay, size_t yi, int32_t low, int32_t span,
+                      bool useAnd, std::vector<const uint8_t *> &rows,
+                      std::vector<uint32_t> &converted, uint32_t *acc)
+{
+    int32_t count = ay.count[yi];
+    if (src.format.bpp == 8) {
+        rows.clear();
+        for (int32_t j = 0; j < count; ++j)
+            rows.push_back(SourceRow(src, ay.first[yi] + ay.sDir * j) + low);
+        CombineIndexRows(rows.data(), rows.size(), static_cast<size_t>(span), src.table, useAnd,
+                         acc);
+        return;
+    }
+    ConvertSpan(src, SourceRow(src, ay.first[yi]), low, span, acc);
+    for (int32_t j = 1; j < count; ++j) {
+        ConvertSpan(src, SourceRow(src, ay.first[yi] + ay.sDir * j), low, span, converted.data());
+        CombineValues(acc, converted.data(), static_cast<size_t>(span), useAnd);
     }
 }
 
 // Shrinking with BLACKONWHITE (AND) or WHITEONBLACK (OR): every source pixel
-// of a group's rows and columns takes part; the destination's own pixels do not.
+// of a group's rows and columns takes part; the destination's own pixels do
+// not. The group's rows are combined first, then each pixel's columns.
 void DrawCombined(HDC__ *dc, const SourceImage &src, const Axis &ax, const Axis &ay, bool useAnd)
 {
     size_t width = static_cast<size_t>(ax.hi - ax.lo);
     int32_t low, high;
     Span(ax, low, high);
-    std::vector<uint32_t> converted(static_cast<size_t>(high - low + 1));
-    std::vector<uint32_t> acc(width);
+    int32_t span = high - low + 1;
+    // Each group's lowest column relative to low: the order within a group
+    // does not change an AND or an OR.
+    std::vector<int32_t> lowest(width);
+    for (size_t i = 0; i < width; ++i)
+        lowest[i] = std::min(ax.first[i], ax.first[i] + ax.sDir * (ax.count[i] - 1)) - low;
+    SpreadPlan plan;
+    ReducePlan reduce;
+    bool spread = !ax.shrinking && PlanSpread(lowest.data(), width, plan);
+    if (!spread)
+        PlanReduce(lowest.data(), ax.count.data(), width, static_cast<size_t>(span), reduce);
+    std::vector<uint32_t> table(spread ? static_cast<size_t>(span) : ReduceTableSize(reduce));
+    std::vector<uint32_t> converted(src.format.bpp == 8 ? 0 : static_cast<size_t>(span));
+    std::vector<const uint8_t *> rows;
     for (int32_t y = ay.lo; y < ay.hi; ++y) {
+        if (CopyRowAbove(dc, ax, ay, y))
+            continue;
         size_t yi = static_cast<size_t>(y - ay.lo);
-        std::fill(acc.begin(), acc.end(), useAnd ? 0xFFFFFFFFu : 0u);
-        for (int32_t j = 0; j < ay.count[yi]; ++j) {
-            int32_t sourceY = ay.first[yi] + ay.sDir * j;
-            ConvertSpan(src, SourceRow(src, sourceY), low, high - low + 1, converted.data());
-            for (size_t i = 0; i < width; ++i) {
-                uint32_t value = acc[i];
-                for (int32_t k = 0; k < ax.count[i]; ++k) {
-                    uint32_t pixel =
-                        converted[static_cast<size_t>(ax.first[i] + ax.sDir * k - low)];
-                    value = useAnd ? (value & pixel) : (value | pixel);
-                }
-                acc[i] = value;
-            }
-        }
-        std::copy(acc.begin(), acc.end(), SurfaceRow(dc, y) + ax.lo);
+        CombineGroupRows(src, ay, yi, low, span, useAnd, rows, converted, table.data());
+        uint32_t *out = SurfaceRow(dc, y) + ax.lo;
+        if (spread)
+            SpreadValues(table.data(), plan, out);
+        else
+            ReduceRow(table.data(), reduce, useAnd, out);
     }
 }
 
