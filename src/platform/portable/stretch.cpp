@@ -390,8 +390,8 @@ bool CopyRowAbove(HDC__ *dc, const Axis &ax, const Axis &ay, int32_t y)
 
 // One source pixel per destination pixel: enlarging, equal sizes, or
 // COLORONCOLOR, which keeps the last column and the first row of a group.
-// Each source row is converted once and spread (enlarging) or picked
-// (shrinking) by a column map fixed for the call.
+// Each source row is read once and spread (enlarging) or picked (shrinking)
+// by a column map fixed for the call.
 void DrawSingle(HDC__ *dc, const SourceImage &src, const Axis &ax, const Axis &ay)
 {
     size_t width = static_cast<size_t>(ax.hi - ax.lo);
@@ -404,23 +404,40 @@ void DrawSingle(HDC__ *dc, const SourceImage &src, const Axis &ax, const Axis &a
         column[i] = ax.first[i] + ax.sDir * (ax.count[i] - 1) - low;
         identity = identity && column[i] == column[0] + static_cast<int32_t>(i);
     }
-    SpreadPlan plan;
-    bool spread = !identity && PlanSpread(column.data(), width, plan);
     int32_t span = high - low + 1;
     bool indexed = src.format.bpp == 8;
+    RunMap runs;
+    SpreadPlan plan;
+    bool spread = false;
+    if (indexed)
+        indexed = PlanRuns(column.data(), column.data(), width, static_cast<size_t>(span), runs);
+    if (!indexed)
+        spread = !identity && PlanSpread(column.data(), width, plan);
     std::vector<uint32_t> converted(indexed || identity ? 0 : static_cast<size_t>(span));
+    std::vector<int32_t> ends(indexed ? static_cast<size_t>(span) : 0);
     for (int32_t y = ay.lo; y < ay.hi; ++y) {
         if (CopyRowAbove(dc, ax, ay, y))
             continue;
         const uint8_t *row = SourceRow(src, ay.first[static_cast<size_t>(y - ay.lo)]);
         uint32_t *out = SurfaceRow(dc, y) + ax.lo;
-        if (identity) {
+        if (y + 1 < ay.hi)
+            PrefetchBytes(SourceRow(src, ay.first[static_cast<size_t>(y + 1 - ay.lo)]) + low,
+                          static_cast<size_t>(span));
+        if (indexed) {
+            const uint8_t *indices = row + low;
+            const uint32_t *table = src.table;
+            const int32_t *columns = column.data();
+            DrawRuns(
+                indices, table, static_cast<size_t>(span), runs, ends.data(),
+                [&](size_t begin, size_t end) {
+                    if (identity)
+                        LookUpRun(indices + columns[begin], end - begin, table, out + begin);
+                    else
+                        PickIndices(indices, table, columns + begin, end - begin, out + begin);
+                },
+                out);
+        } else if (identity) {
             ConvertSpan(src, row, low + column[0], static_cast<int32_t>(width), out);
-        } else if (indexed) {
-            if (spread)
-                SpreadIndices(row + low, src.table, plan, out);
-            else
-                PickIndices(row + low, src.table, column.data(), width, out);
         } else {
             ConvertSpan(src, row, low, span, converted.data());
             if (spread)
@@ -432,10 +449,11 @@ void DrawSingle(HDC__ *dc, const SourceImage &src, const Axis &ax, const Axis &a
 }
 
 // The source rows of destination row yi's group combined, columns
-// [low, low + span), into acc.
+// [low, low + span), into acc; flat marks the chunks of one value (only
+// looked for in 8-bit sources).
 void CombineGroupRows(const SourceImage &src, const Axis &ay, size_t yi, int32_t low, int32_t span,
                       bool useAnd, std::vector<const uint8_t *> &rows,
-                      std::vector<uint32_t> &converted, uint32_t *acc)
+                      std::vector<uint32_t> &converted, uint32_t *acc, uint8_t *flat)
 {
     int32_t count = ay.count[yi];
     if (src.format.bpp == 8) {
@@ -443,7 +461,7 @@ void CombineGroupRows(const SourceImage &src, const Axis &ay, size_t yi, int32_t
         for (int32_t j = 0; j < count; ++j)
             rows.push_back(SourceRow(src, ay.first[yi] + ay.sDir * j) + low);
         CombineIndexRows(rows.data(), rows.size(), static_cast<size_t>(span), src.table, useAnd,
-                         acc);
+                         acc, flat);
         return;
     }
     ConvertSpan(src, SourceRow(src, ay.first[yi]), low, span, acc);
@@ -451,6 +469,19 @@ void CombineGroupRows(const SourceImage &src, const Axis &ay, size_t yi, int32_t
         ConvertSpan(src, SourceRow(src, ay.first[yi] + ay.sDir * j), low, span, converted.data());
         CombineValues(acc, converted.data(), static_cast<size_t>(span), useAnd);
     }
+}
+
+// Whether the source rows of destination row yi's group hold the same
+// indices over columns [low, low + span): then the group is its first row.
+bool GroupRowsAlike(const SourceImage &src, const Axis &ay, size_t yi, int32_t low, int32_t span)
+{
+    const uint8_t *first = SourceRow(src, ay.first[yi]) + low;
+    for (int32_t j = 1; j < ay.count[yi]; ++j) {
+        const uint8_t *row = SourceRow(src, ay.first[yi] + ay.sDir * j) + low;
+        if (std::memcmp(row, first, static_cast<size_t>(span)) != 0)
+            return false;
+    }
+    return true;
 }
 
 // Shrinking with BLACKONWHITE (AND) or WHITEONBLACK (OR): every source pixel
@@ -462,29 +493,60 @@ void DrawCombined(HDC__ *dc, const SourceImage &src, const Axis &ax, const Axis 
     int32_t low, high;
     Span(ax, low, high);
     int32_t span = high - low + 1;
-    // Each group's lowest column relative to low: the order within a group
-    // does not change an AND or an OR.
-    std::vector<int32_t> lowest(width);
-    for (size_t i = 0; i < width; ++i)
+    // Each group's columns relative to low, lowest first: the order within
+    // a group does not change an AND or an OR.
+    std::vector<int32_t> lowest(width), highest(width);
+    for (size_t i = 0; i < width; ++i) {
         lowest[i] = std::min(ax.first[i], ax.first[i] + ax.sDir * (ax.count[i] - 1)) - low;
-    SpreadPlan plan;
+        highest[i] = lowest[i] + ax.count[i] - 1;
+    }
     ReducePlan reduce;
-    bool spread = !ax.shrinking && PlanSpread(lowest.data(), width, plan);
-    if (!spread)
-        PlanReduce(lowest.data(), ax.count.data(), width, static_cast<size_t>(span), reduce);
-    std::vector<uint32_t> table(spread ? static_cast<size_t>(span) : ReduceTableSize(reduce));
+    PlanReduce(lowest.data(), ax.count.data(), width, static_cast<size_t>(span), reduce);
+    std::vector<Segment> segments;
+    PlanSegments(lowest.data(), highest.data(), width, static_cast<size_t>(span), segments);
+    std::vector<uint32_t> table(ReduceTableSize(reduce));
     std::vector<uint32_t> converted(src.format.bpp == 8 ? 0 : static_cast<size_t>(span));
+    std::vector<uint8_t> flat(static_cast<size_t>(span) / SPREAD_CHUNK);
     std::vector<const uint8_t *> rows;
+    RunMap runs;
+    bool indexed = src.format.bpp == 8 &&
+                   PlanRuns(lowest.data(), highest.data(), width, static_cast<size_t>(span), runs);
+    std::vector<int32_t> ends(indexed ? static_cast<size_t>(span) : 0);
     for (int32_t y = ay.lo; y < ay.hi; ++y) {
         if (CopyRowAbove(dc, ax, ay, y))
             continue;
         size_t yi = static_cast<size_t>(y - ay.lo);
-        CombineGroupRows(src, ay, yi, low, span, useAnd, rows, converted, table.data());
         uint32_t *out = SurfaceRow(dc, y) + ax.lo;
-        if (spread)
-            SpreadValues(table.data(), plan, out);
-        else
-            ReduceRow(table.data(), reduce, useAnd, out);
+        if (yi + 1 < ay.first.size())
+            for (int32_t j = 0; j < ay.count[yi + 1]; ++j)
+                PrefetchBytes(SourceRow(src, ay.first[yi + 1] + ay.sDir * j) + low,
+                              static_cast<size_t>(span));
+        if (indexed && GroupRowsAlike(src, ay, yi, low, span)) {
+            const uint8_t *indices = SourceRow(src, ay.first[yi]) + low;
+            DrawRuns(
+                indices, src.table, static_cast<size_t>(span), runs, ends.data(),
+                [&](size_t begin, size_t end) {
+                    CombineIndexGroups(indices, src.table, lowest.data(), highest.data(), begin,
+                                       end, useAnd, out);
+                },
+                out);
+            continue;
+        }
+        CombineGroupRows(src, ay, yi, low, span, useAnd, rows, converted, table.data(),
+                         flat.data());
+        BuildReduceLevels(table.data(), reduce, useAnd);
+        if (src.format.bpp != 8) {
+            ReduceRange(table.data(), reduce, 0, width, useAnd, out);
+            continue;
+        }
+        for (const Segment &seg : segments) {
+            if (seg.chunk >= 0 && flat[seg.chunk])
+                FillRun(out + seg.begin, static_cast<size_t>(seg.end - seg.begin),
+                        table[static_cast<size_t>(seg.chunk) * SPREAD_CHUNK]);
+            else
+                ReduceRange(table.data(), reduce, static_cast<size_t>(seg.begin),
+                            static_cast<size_t>(seg.end), useAnd, out);
+        }
     }
 }
 

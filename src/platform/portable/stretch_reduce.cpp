@@ -19,7 +19,7 @@ namespace {
 
 // Groups up to this many columns use the table of levels (four levels);
 // wider ones are read column by column, which costs little per column then.
-constexpr int32_t kTableGroup = 15;
+constexpr int32_t kTableGroup = 16;
 
 struct AndOp {
     static uint32_t Of(uint32_t a, uint32_t b) { return a & b; }
@@ -104,15 +104,16 @@ template <typename Op> void CombineChunkWith(uint32_t *acc, uint32_t value)
         Store4(acc + k, Op::Of(Load4(acc + k), splat));
 }
 
-// Sixteen columns at x of every row of the group. Composed pictures are
-// mostly flat: a row whose indices repeat the first row's adds nothing, and
-// a run of one index takes one lookup.
+// Sixteen columns at x of every row of the group; true when the result is
+// one value. Composed pictures are mostly flat: a row whose indices repeat
+// the first row's adds nothing, and a run of one index takes one lookup.
 template <typename Op>
-void CombineChunk(const uint8_t *const *rows, size_t rowCount, size_t x, const uint32_t *table,
+bool CombineChunk(const uint8_t *const *rows, size_t rowCount, size_t x, const uint32_t *table,
                   uint32_t *acc)
 {
     const __m128i head = Load16(rows[0] + x);
-    if (Flat(head, rows[0][x]))
+    bool flat = Flat(head, rows[0][x]);
+    if (flat)
         FillChunk(acc, table[rows[0][x]]);
     else
         LookUpRun(rows[0] + x, CHUNK, table, acc);
@@ -120,26 +121,35 @@ void CombineChunk(const uint8_t *const *rows, size_t rowCount, size_t x, const u
         const __m128i v = Load16(rows[j] + x);
         if (AllSet(_mm_cmpeq_epi8(v, head)))
             continue;
-        if (Flat(v, rows[j][x]))
+        if (Flat(v, rows[j][x])) {
             CombineChunkWith<Op>(acc, table[rows[j][x]]);
-        else
+        } else {
             LookUpCombine<Op>(acc, rows[j] + x, CHUNK, table);
+            flat = false;
+        }
     }
+    return flat;
 }
 #endif
 
 template <typename Op>
 void CombineIndices(const uint8_t *const *rows, size_t rowCount, size_t count,
-                    const uint32_t *table, uint32_t *acc)
+                    const uint32_t *table, uint32_t *acc, uint8_t *flat)
 {
     size_t x = 0;
 #if PP_STRETCH_SSE2
     for (; x + CHUNK <= count; x += CHUNK)
-        CombineChunk<Op>(rows, rowCount, x, table, acc + x);
+        flat[x / CHUNK] = CombineChunk<Op>(rows, rowCount, x, table, acc + x);
 #endif
     LookUpRun(rows[0] + x, count - x, table, acc + x);
     for (size_t j = 1; j < rowCount; ++j)
         LookUpCombine<Op>(acc + x, rows[j] + x, count - x, table);
+    // The plain loops look at the result for flat chunks.
+    for (; x + SPREAD_CHUNK <= count; x += SPREAD_CHUNK) {
+        const uint32_t *chunk = acc + x;
+        flat[x / SPREAD_CHUNK] =
+            std::all_of(chunk, chunk + SPREAD_CHUNK, [chunk](uint32_t v) { return v == chunk[0]; });
+    }
 }
 
 // to[s] = from[s] op from[s + half] for s < count.
@@ -155,11 +165,20 @@ void BuildLevel(const uint32_t *from, size_t half, size_t count, uint32_t *to)
         to[s] = Op::Of(from[s], from[s + half]);
 }
 
-template <typename Op> void Reduce(uint32_t *table, const ReducePlan &plan, uint32_t *out)
+template <typename Op> void BuildLevels(uint32_t *table, const ReducePlan &plan)
 {
-    const size_t width = plan.wide ? plan.lo.size() : plan.first.size();
+    for (int m = 1; m < plan.levels; ++m) {
+        const size_t half = size_t{1} << (m - 1);
+        BuildLevel<Op>(table + (m - 1) * plan.span, half, plan.span - 2 * half + 1,
+                       table + m * plan.span);
+    }
+}
+
+template <typename Op>
+void Reduce(const uint32_t *table, const ReducePlan &plan, size_t begin, size_t end, uint32_t *out)
+{
     if (plan.wide) {
-        for (size_t i = 0; i < width; ++i) {
+        for (size_t i = begin; i < end; ++i) {
             const uint32_t *group = table + plan.lo[i];
             uint32_t value = group[0];
             for (int32_t k = 1; k < plan.count[i]; ++k)
@@ -168,22 +187,34 @@ template <typename Op> void Reduce(uint32_t *table, const ReducePlan &plan, uint
         }
         return;
     }
-    for (int m = 1; m < plan.levels; ++m) {
-        const size_t half = size_t{1} << (m - 1);
-        BuildLevel<Op>(table + (m - 1) * plan.span, half, plan.span - 2 * half + 1,
-                       table + m * plan.span);
-    }
     const int32_t *first = plan.first.data();
-    if (plan.one) {
-        PickValues(table, first, width, out);
-        return;
-    }
     const int32_t *second = plan.second.data();
-    for (size_t i = 0; i < width; ++i)
+    for (size_t i = begin; i < end; ++i)
         out[i] = Op::Of(table[first[i]], table[second[i]]);
 }
 
+template <typename Op>
+void CombineGroups(const uint8_t *indices, const uint32_t *table, const int32_t *lo,
+                   const int32_t *hi, size_t begin, size_t end, uint32_t *out)
+{
+    for (size_t i = begin; i < end; ++i) {
+        uint32_t value = Op::Of(table[indices[lo[i]]], table[indices[hi[i]]]);
+        for (int32_t k = lo[i] + 1; k < hi[i]; ++k)
+            value = Op::Of(value, table[indices[k]]);
+        out[i] = value;
+    }
+}
+
 } // namespace
+
+void CombineIndexGroups(const uint8_t *indices, const uint32_t *table, const int32_t *lo,
+                        const int32_t *hi, size_t begin, size_t end, bool useAnd, uint32_t *out)
+{
+    if (useAnd)
+        CombineGroups<AndOp>(indices, table, lo, hi, begin, end, out);
+    else
+        CombineGroups<OrOp>(indices, table, lo, hi, begin, end, out);
+}
 
 void CombineValues(uint32_t *acc, const uint32_t *values, size_t count, bool useAnd)
 {
@@ -194,12 +225,12 @@ void CombineValues(uint32_t *acc, const uint32_t *values, size_t count, bool use
 }
 
 void CombineIndexRows(const uint8_t *const *rows, size_t rowCount, size_t count,
-                      const uint32_t *table, bool useAnd, uint32_t *acc)
+                      const uint32_t *table, bool useAnd, uint32_t *acc, uint8_t *flat)
 {
     if (useAnd)
-        CombineIndices<AndOp>(rows, rowCount, count, table, acc);
+        CombineIndices<AndOp>(rows, rowCount, count, table, acc, flat);
     else
-        CombineIndices<OrOp>(rows, rowCount, count, table, acc);
+        CombineIndices<OrOp>(rows, rowCount, count, table, acc, flat);
 }
 
 void PlanReduce(const int32_t *lo, const int32_t *count, size_t width, size_t span,
@@ -216,15 +247,18 @@ void PlanReduce(const int32_t *lo, const int32_t *count, size_t width, size_t sp
         plan.count.assign(count, count + width);
         return;
     }
-    plan.levels = std::bit_width(static_cast<uint32_t>(widest));
+    // Level m serves groups of 2^m + 1 to 2^(m+1) columns (and level 0 single columns).
+    auto level = [](int32_t c) {
+        return c <= 2 ? 0 : std::bit_width(static_cast<uint32_t>(c - 1)) - 1;
+    };
+    plan.levels = level(widest) + 1;
     plan.first.resize(width);
     plan.second.resize(width);
     for (size_t i = 0; i < width; ++i) {
-        const int m = std::bit_width(static_cast<uint32_t>(count[i])) - 1;
+        const int m = level(count[i]);
         const int32_t base = static_cast<int32_t>(static_cast<size_t>(m) * span);
         plan.first[i] = base + lo[i];
         plan.second[i] = base + lo[i] + count[i] - (int32_t{1} << m);
-        plan.one = plan.one && plan.first[i] == plan.second[i];
     }
 }
 
@@ -233,10 +267,19 @@ size_t ReduceTableSize(const ReducePlan &plan)
     return plan.span * static_cast<size_t>(plan.levels);
 }
 
-void ReduceRow(uint32_t *table, const ReducePlan &plan, bool useAnd, uint32_t *out)
+void BuildReduceLevels(uint32_t *table, const ReducePlan &plan, bool useAnd)
 {
     if (useAnd)
-        Reduce<AndOp>(table, plan, out);
+        BuildLevels<AndOp>(table, plan);
     else
-        Reduce<OrOp>(table, plan, out);
+        BuildLevels<OrOp>(table, plan);
+}
+
+void ReduceRange(const uint32_t *table, const ReducePlan &plan, size_t begin, size_t end,
+                 bool useAnd, uint32_t *out)
+{
+    if (useAnd)
+        Reduce<AndOp>(table, plan, begin, end, out);
+    else
+        Reduce<OrOp>(table, plan, begin, end, out);
 }

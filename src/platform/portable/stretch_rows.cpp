@@ -49,6 +49,94 @@ bool PlanSpread(const int32_t *columns, size_t width, SpreadPlan &plan)
     return true;
 }
 
+void PlanSegments(const int32_t *lo, const int32_t *hi, size_t width, size_t span,
+                  std::vector<Segment> &segments)
+{
+    segments.clear();
+    const int32_t fullChunks = static_cast<int32_t>(span / SPREAD_CHUNK);
+    for (size_t i = 0; i < width; ++i) {
+        int32_t chunk = lo[i] / SPREAD_CHUNK;
+        if (chunk != hi[i] / SPREAD_CHUNK || chunk >= fullChunks)
+            chunk = -1;
+        const int32_t at = static_cast<int32_t>(i);
+        if (!segments.empty() && segments.back().chunk == chunk && segments.back().end == at)
+            ++segments.back().end;
+        else
+            segments.push_back(Segment{at, at + 1, chunk});
+    }
+}
+
+bool PlanRuns(const int32_t *lo, const int32_t *hi, size_t width, size_t span, RunMap &map)
+{
+    map = RunMap{};
+    map.width = width;
+    map.reversed = width > 1 && (lo[width - 1] < lo[0] || hi[width - 1] < hi[0]);
+    map.startBefore.assign(span + 1, 0);
+    map.endBefore.assign(span + 1, 0);
+    int32_t lastLo = 0, lastHi = 0;
+    for (size_t j = 0; j < width; ++j) {
+        size_t i = map.reversed ? width - 1 - j : j;
+        if (lo[i] < lastLo || hi[i] < lastHi || lo[i] > hi[i] ||
+            hi[i] >= static_cast<int32_t>(span))
+            return false;
+        lastLo = lo[i];
+        lastHi = hi[i];
+        ++map.startBefore[static_cast<size_t>(lo[i]) + 1];
+        ++map.endBefore[static_cast<size_t>(hi[i]) + 1];
+    }
+    for (size_t s = 1; s <= span; ++s) {
+        map.startBefore[s] += map.startBefore[s - 1];
+        map.endBefore[s] += map.endBefore[s - 1];
+    }
+    return true;
+}
+
+size_t RunEnds(const uint8_t *indices, size_t span, int32_t *ends)
+{
+    size_t runs = 0, i = 0;
+#if PP_STRETCH_SSE2
+    // Each index against the next: a clear bit is a run's last column.
+    for (; i + 17 <= span; i += 16) {
+        const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i *>(indices + i));
+        const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i *>(indices + i + 1));
+        unsigned change =
+            ~static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(here, next))) & 0xFFFFu;
+        while (change != 0) {
+            ends[runs++] = static_cast<int32_t>(i) + __builtin_ctz(change) + 1;
+            change &= change - 1;
+        }
+    }
+#endif
+    for (; i + 1 < span; ++i)
+        if (indices[i] != indices[i + 1])
+            ends[runs++] = static_cast<int32_t>(i + 1);
+    ends[runs++] = static_cast<int32_t>(span);
+    return runs;
+}
+
+void FillRun(uint32_t *out, size_t count, uint32_t value)
+{
+    size_t i = 0;
+#if PP_STRETCH_SSE2
+    const __m128i splat = _mm_set1_epi32(static_cast<int>(value));
+    for (; i + 4 <= count; i += 4)
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(out + i), splat);
+    // The last few once more, by a store that ends with the run.
+    if (i < count && count >= 4) {
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(out + count - 4), splat);
+        return;
+    }
+#endif
+    for (; i < count; ++i)
+        out[i] = value;
+}
+
+void PrefetchBytes(const uint8_t *p, size_t count)
+{
+    for (size_t i = 0; i < count; i += 64)
+        __builtin_prefetch(p + i);
+}
+
 void LookUpRun(const uint8_t *indices, size_t count, const uint32_t *table, uint32_t *out)
 {
     // One 32-bit read of the indices feeds four lookups.
@@ -97,12 +185,6 @@ template <typename Fetch> void Spread(Fetch fetch, const SpreadPlan &plan, uint3
 void SpreadValues(const uint32_t *values, const SpreadPlan &plan, uint32_t *out)
 {
     Spread([values](int64_t s) { return values[s]; }, plan, out);
-}
-
-void SpreadIndices(const uint8_t *indices, const uint32_t *table, const SpreadPlan &plan,
-                   uint32_t *out)
-{
-    Spread([indices, table](int64_t s) { return table[indices[s]]; }, plan, out);
 }
 
 void PickValues(const uint32_t *values, const int32_t *columns, size_t width, uint32_t *out)
