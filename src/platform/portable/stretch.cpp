@@ -376,6 +376,12 @@ uint32_t *SurfaceRow(HDC__ *dc, int32_t y)
     return dc->pixels + static_cast<size_t>(y) * static_cast<size_t>(dc->width);
 }
 
+void CopyRowFromAbove(HDC__ *dc, const Axis &ax, int32_t y)
+{
+    size_t width = static_cast<size_t>(ax.hi - ax.lo);
+    std::memcpy(SurfaceRow(dc, y) + ax.lo, SurfaceRow(dc, y - 1) + ax.lo, width * 4);
+}
+
 // Destination row y shows the same source rows as the one above it (an
 // enlarging call): the pixels are copied from there.
 bool CopyRowAbove(HDC__ *dc, const Axis &ax, const Axis &ay, int32_t y)
@@ -383,9 +389,15 @@ bool CopyRowAbove(HDC__ *dc, const Axis &ax, const Axis &ay, int32_t y)
     size_t yi = static_cast<size_t>(y - ay.lo);
     if (yi == 0 || ay.first[yi] != ay.first[yi - 1] || ay.count[yi] != ay.count[yi - 1])
         return false;
-    size_t width = static_cast<size_t>(ax.hi - ax.lo);
-    std::memcpy(SurfaceRow(dc, y) + ax.lo, SurfaceRow(dc, y - 1) + ax.lo, width * 4);
+    CopyRowFromAbove(dc, ax, y);
     return true;
+}
+
+// Whether the 8-bit row indices repeats above, the indices the row above
+// was drawn from alone (null when it was not): composed pictures repeat rows.
+bool RepeatsAbove(const uint8_t *indices, const uint8_t *above, int32_t span)
+{
+    return above != nullptr && std::memcmp(indices, above, static_cast<size_t>(span)) == 0;
 }
 
 // One source pixel per destination pixel: enlarging, equal sizes, or
@@ -415,6 +427,7 @@ void DrawSingle(HDC__ *dc, const SourceImage &src, const Axis &ax, const Axis &a
         spread = !identity && PlanSpread(column.data(), width, plan);
     std::vector<uint32_t> converted(indexed || identity ? 0 : static_cast<size_t>(span));
     std::vector<int32_t> ends(indexed ? static_cast<size_t>(span) : 0);
+    const uint8_t *above = nullptr;
     for (int32_t y = ay.lo; y < ay.hi; ++y) {
         if (CopyRowAbove(dc, ax, ay, y))
             continue;
@@ -425,6 +438,11 @@ void DrawSingle(HDC__ *dc, const SourceImage &src, const Axis &ax, const Axis &a
                           static_cast<size_t>(span));
         if (indexed) {
             const uint8_t *indices = row + low;
+            if (RepeatsAbove(indices, above, span)) {
+                CopyRowFromAbove(dc, ax, y);
+                continue;
+            }
+            above = indices;
             const uint32_t *table = src.table;
             const int32_t *columns = column.data();
             DrawRuns(
@@ -512,6 +530,7 @@ void DrawCombined(HDC__ *dc, const SourceImage &src, const Axis &ax, const Axis 
     bool indexed = src.format.bpp == 8 &&
                    PlanRuns(lowest.data(), highest.data(), width, static_cast<size_t>(span), runs);
     std::vector<int32_t> ends(indexed ? static_cast<size_t>(span) : 0);
+    const uint8_t *above = nullptr;
     for (int32_t y = ay.lo; y < ay.hi; ++y) {
         if (CopyRowAbove(dc, ax, ay, y))
             continue;
@@ -523,6 +542,11 @@ void DrawCombined(HDC__ *dc, const SourceImage &src, const Axis &ax, const Axis 
                               static_cast<size_t>(span));
         if (indexed && GroupRowsAlike(src, ay, yi, low, span)) {
             const uint8_t *indices = SourceRow(src, ay.first[yi]) + low;
+            if (RepeatsAbove(indices, above, span)) {
+                CopyRowFromAbove(dc, ax, y);
+                continue;
+            }
+            above = indices;
             DrawRuns(
                 indices, src.table, static_cast<size_t>(span), runs, ends.data(),
                 [&](size_t begin, size_t end) {
@@ -532,6 +556,7 @@ void DrawCombined(HDC__ *dc, const SourceImage &src, const Axis &ax, const Axis 
                 out);
             continue;
         }
+        above = nullptr;
         CombineGroupRows(src, ay, yi, low, span, useAnd, rows, converted, table.data(),
                          flat.data());
         BuildReduceLevels(table.data(), reduce, useAnd);
