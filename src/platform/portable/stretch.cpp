@@ -502,6 +502,58 @@ bool GroupRowsAlike(const SourceImage &src, const Axis &ay, size_t yi, int32_t l
     return true;
 }
 
+// Whether every chunk a segment reads is one value, the same for all: then
+// each of its pixels is that value.
+bool SegmentFlat(const Segment &seg, const uint8_t *flat, const uint32_t *acc, uint32_t &value)
+{
+    if (seg.first < 0)
+        return false;
+    int32_t from = std::min(seg.first, seg.last), to = std::max(seg.first, seg.last);
+    value = acc[static_cast<size_t>(from) * SPREAD_CHUNK];
+    for (int32_t c = from; c <= to; ++c)
+        if (!flat[c] || acc[static_cast<size_t>(c) * SPREAD_CHUNK] != value)
+            return false;
+    return true;
+}
+
+// A destination row from a combined row acc (the table of reduce) whose
+// flat chunks are marked: neighbouring flat segments of one value are
+// filled at once, the pixels between them reduced together.
+void DrawSegments(const std::vector<Segment> &segments, const uint8_t *flat, const uint32_t *acc,
+                  const ReducePlan &reduce, bool useAnd, size_t width, uint32_t *out)
+{
+    size_t pending = 0; // the first pixel not drawn yet
+    size_t fillBegin = 0, fillEnd = 0;
+    uint32_t fillValue = 0;
+    auto flushFill = [&] {
+        FillRun(out + fillBegin, fillEnd - fillBegin, fillValue);
+        fillBegin = fillEnd = 0;
+    };
+    for (const Segment &seg : segments) {
+        uint32_t value;
+        if (!SegmentFlat(seg, flat, acc, value))
+            continue;
+        size_t begin = static_cast<size_t>(seg.begin), end = static_cast<size_t>(seg.end);
+        if (fillEnd != 0 && fillEnd == begin && value == fillValue) {
+            fillEnd = end;
+            pending = end;
+            continue;
+        }
+        if (fillEnd != 0)
+            flushFill();
+        if (pending < begin)
+            ReduceRange(acc, reduce, pending, begin, useAnd, out);
+        fillBegin = begin;
+        fillEnd = end;
+        fillValue = value;
+        pending = end;
+    }
+    if (fillEnd != 0)
+        flushFill();
+    if (pending < width)
+        ReduceRange(acc, reduce, pending, width, useAnd, out);
+}
+
 // Shrinking with BLACKONWHITE (AND) or WHITEONBLACK (OR): every source pixel
 // of a group's rows and columns takes part; the destination's own pixels do
 // not. The group's rows are combined first, then each pixel's columns.
@@ -550,6 +602,13 @@ void DrawCombined(HDC__ *dc, const SourceImage &src, const Axis &ax, const Axis 
             DrawRuns(
                 indices, src.table, static_cast<size_t>(span), runs, ends.data(),
                 [&](size_t begin, size_t end) {
+                    // Mostly the one pixel whose group crosses a run's end.
+                    if (end - begin == 1 && ax.count[begin] <= 2) {
+                        uint32_t a = src.table[indices[lowest[begin]]];
+                        uint32_t b = src.table[indices[highest[begin]]];
+                        out[begin] = useAnd ? a & b : a | b;
+                        return;
+                    }
                     CombineIndexGroups(indices, src.table, lowest.data(), highest.data(), begin,
                                        end, useAnd, out);
                 },
@@ -564,14 +623,7 @@ void DrawCombined(HDC__ *dc, const SourceImage &src, const Axis &ax, const Axis 
             ReduceRange(table.data(), reduce, 0, width, useAnd, out);
             continue;
         }
-        for (const Segment &seg : segments) {
-            if (seg.chunk >= 0 && flat[seg.chunk])
-                FillRun(out + seg.begin, static_cast<size_t>(seg.end - seg.begin),
-                        table[static_cast<size_t>(seg.chunk) * SPREAD_CHUNK]);
-            else
-                ReduceRange(table.data(), reduce, static_cast<size_t>(seg.begin),
-                            static_cast<size_t>(seg.end), useAnd, out);
-        }
+        DrawSegments(segments, flat.data(), table.data(), reduce, useAnd, width, out);
     }
 }
 

@@ -55,14 +55,15 @@ void PlanSegments(const int32_t *lo, const int32_t *hi, size_t width, size_t spa
     segments.clear();
     const int32_t fullChunks = static_cast<int32_t>(span / SPREAD_CHUNK);
     for (size_t i = 0; i < width; ++i) {
-        int32_t chunk = lo[i] / SPREAD_CHUNK;
-        if (chunk != hi[i] / SPREAD_CHUNK || chunk >= fullChunks)
-            chunk = -1;
+        int32_t first = lo[i] / SPREAD_CHUNK, last = hi[i] / SPREAD_CHUNK;
+        if (last >= fullChunks)
+            first = last = -1;
         const int32_t at = static_cast<int32_t>(i);
-        if (!segments.empty() && segments.back().chunk == chunk && segments.back().end == at)
+        if (!segments.empty() && segments.back().first == first && segments.back().last == last &&
+            segments.back().end == at)
             ++segments.back().end;
         else
-            segments.push_back(Segment{at, at + 1, chunk});
+            segments.push_back(Segment{at, at + 1, first, last});
     }
 }
 

@@ -36,12 +36,14 @@ bool PlanSpread(const int32_t *columns, size_t width, SpreadPlan &plan);
 enum : int32_t { SPREAD_CHUNK = 16 };
 
 // Destination pixels [begin, end) of a row; all of them read source columns
-// of chunk `chunk` of the span alone, or chunk is -1 (pixels whose columns
-// cross a chunk's edge or lie in the span's last, partial chunk).
+// of full chunks first .. last of the span alone (equal unless a pixel's
+// group crosses a chunk's edge), or first and last are -1 (pixels that read
+// the span's last, partial chunk).
 struct Segment {
     int32_t begin;
     int32_t end;
-    int32_t chunk;
+    int32_t first;
+    int32_t last;
 };
 
 // Segments of a row whose pixel i reads span columns [lo[i], hi[i]], in
