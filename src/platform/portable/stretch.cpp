@@ -224,14 +224,9 @@ void ConvertSpan(const SourceImage &src, const uint8_t *row, int32_t x0, int32_t
         // A 32-bit read holds a pixel and the next one's first byte; the
         // bitmap's last column, whose row may end right after it, is read
         // byte by byte.
-        int32_t end = std::min(x0 + count, src.format.width - 1);
-        int32_t x = x0;
-        for (; x < end; ++x) {
-            uint32_t v;
-            std::memcpy(&v, row + 3 * static_cast<size_t>(x), sizeof v);
-            out[x - x0] = v & 0xFFFFFFu;
-        }
-        for (; x < x0 + count; ++x)
+        int32_t end = std::max(x0, std::min(x0 + count, src.format.width - 1));
+        ExpandRgb24(row + 3 * static_cast<size_t>(x0), static_cast<size_t>(end - x0), out);
+        for (int32_t x = end; x < x0 + count; ++x)
             out[x - x0] = SourcePixel(src, row, x);
         return;
     }

@@ -118,6 +118,10 @@ void DrawRuns(const uint8_t *indices, const uint32_t *table, size_t span, const 
 // on its reads.
 void PrefetchBytes(const uint8_t *p, size_t count);
 
+// count 24-bit pixels (blue, green, red) as surface values; reads one byte
+// past the last pixel.
+void ExpandRgb24(const uint8_t *pixels, size_t count, uint32_t *out);
+
 // count 8-bit indices through the colour table.
 void LookUpRun(const uint8_t *indices, size_t count, const uint32_t *table, uint32_t *out);
 
