@@ -597,13 +597,6 @@ void DrawCombined(HDC__ *dc, const SourceImage &src, const Axis &ax, const Axis 
             DrawRuns(
                 indices, src.table, static_cast<size_t>(span), runs, ends.data(),
                 [&](size_t begin, size_t end) {
-                    // Mostly the one pixel whose group crosses a run's end.
-                    if (end - begin == 1 && ax.count[begin] <= 2) {
-                        uint32_t a = src.table[indices[lowest[begin]]];
-                        uint32_t b = src.table[indices[highest[begin]]];
-                        out[begin] = useAnd ? a & b : a | b;
-                        return;
-                    }
                     CombineIndexGroups(indices, src.table, lowest.data(), highest.data(), begin,
                                        end, useAnd, out);
                 },
