@@ -231,7 +231,7 @@ void ConvertSpan(const SourceImage &src, const uint8_t *row, int32_t x0, int32_t
         return;
     }
     case 32:
-        std::memcpy(out, row + 4 * static_cast<size_t>(x0), 4 * n);
+        CopyPixels(row + 4 * static_cast<size_t>(x0), n, out);
         return;
     default:
         for (size_t i = 0; i < n; ++i)
@@ -374,7 +374,8 @@ uint32_t *SurfaceRow(HDC__ *dc, int32_t y)
 void CopyRowFromAbove(HDC__ *dc, const Axis &ax, int32_t y)
 {
     size_t width = static_cast<size_t>(ax.hi - ax.lo);
-    std::memcpy(SurfaceRow(dc, y) + ax.lo, SurfaceRow(dc, y - 1) + ax.lo, width * 4);
+    CopyPixels(reinterpret_cast<const uint8_t *>(SurfaceRow(dc, y - 1) + ax.lo), width,
+               SurfaceRow(dc, y) + ax.lo);
 }
 
 // Destination row y shows the same source rows as the one above it (an

@@ -160,6 +160,18 @@ void ExpandRgb24(const uint8_t *pixels, size_t count, uint32_t *out)
     }
 }
 
+void CopyPixels(const uint8_t *pixels, size_t count, uint32_t *out)
+{
+    size_t i = 0;
+#if PP_STRETCH_SSE2
+    for (; i + 4 <= count; i += 4)
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(out + i),
+                         _mm_loadu_si128(reinterpret_cast<const __m128i *>(pixels + 4 * i)));
+#endif
+    for (; i < count; ++i)
+        std::memcpy(out + i, pixels + 4 * i, 4);
+}
+
 void LookUpRun(const uint8_t *indices, size_t count, const uint32_t *table, uint32_t *out)
 {
     // One 32-bit read of the indices feeds four lookups.

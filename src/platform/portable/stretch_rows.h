@@ -122,6 +122,11 @@ void PrefetchBytes(const uint8_t *p, size_t count);
 // past the last pixel.
 void ExpandRgb24(const uint8_t *pixels, size_t count, uint32_t *out);
 
+// count 32-bit pixels as they stand. Not memcpy: the C library's copy
+// slows down many times over when source and destination rows lie a few
+// bytes apart modulo 4 KiB, as a packed bitmap and the surface often do.
+void CopyPixels(const uint8_t *pixels, size_t count, uint32_t *out);
+
 // count 8-bit indices through the colour table.
 void LookUpRun(const uint8_t *indices, size_t count, const uint32_t *table, uint32_t *out);
 
