@@ -19,6 +19,8 @@
 #include "platform/portable/device.h"
 #include "platform/portable/rle.h"
 #include "platform/portable/stretch_halftone.h"
+#include "platform/portable/stretch_reduce.h"
+#include "platform/portable/stretch_rows.h"
 
 #include <algorithm>
 #include <cstring>
@@ -221,13 +223,33 @@ uint32_t SourcePixel(const SourceImage &src, const uint8_t *row, int32_t x)
 void ConvertSpan(const SourceImage &src, const uint8_t *row, int32_t x0, int32_t count,
                  uint32_t *out)
 {
-    if (src.format.bpp == 8) {
-        for (int32_t i = 0; i < count; ++i)
-            out[i] = src.table[row[x0 + i]];
+    size_t n = static_cast<size_t>(count);
+    if (src.format.bitfields) {
+        for (size_t i = 0; i < n; ++i)
+            out[i] = SourcePixel(src, row, x0 + static_cast<int32_t>(i));
         return;
     }
-    for (int32_t i = 0; i < count; ++i)
-        out[i] = SourcePixel(src, row, x0 + i);
+    switch (src.format.bpp) {
+    case 8:
+        LookUpRun(row + x0, n, src.table, out);
+        return;
+    case 24: {
+        // A 32-bit read holds a pixel and the next one's first byte; the
+        // bitmap's last column, whose row may end right after it, is read
+        // byte by byte.
+        int32_t end = std::max(x0, std::min(x0 + count, src.format.width - 1));
+        ExpandRgb24(row + 3 * static_cast<size_t>(x0), static_cast<size_t>(end - x0), out);
+        for (int32_t x = end; x < x0 + count; ++x)
+            out[x - x0] = SourcePixel(src, row, x);
+        return;
+    }
+    case 32:
+        CopyPixels(row + 4 * static_cast<size_t>(x0), n, out);
+        return;
+    default:
+        for (size_t i = 0; i < n; ++i)
+            out[i] = SourcePixel(src, row, x0 + static_cast<int32_t>(i));
+    }
 }
 
 using Wide = __int128;
@@ -362,89 +384,248 @@ uint32_t *SurfaceRow(HDC__ *dc, int32_t y)
     return dc->pixels + static_cast<size_t>(y) * static_cast<size_t>(dc->width);
 }
 
-// A run of 8-bit pixels through the colour table, four at a time: one
-// 32-bit read of the source feeds four lookups.
-void LookUpRun(const uint8_t *in, size_t count, const uint32_t *table, uint32_t *out)
+void CopyRowFromAbove(HDC__ *dc, const Axis &ax, int32_t y)
 {
-    size_t i = 0;
-    for (; i + 4 <= count; i += 4) {
-        uint32_t quad;
-        std::memcpy(&quad, in + i, sizeof quad);
-        out[i] = table[quad & 0xFF];
-        out[i + 1] = table[(quad >> 8) & 0xFF];
-        out[i + 2] = table[(quad >> 16) & 0xFF];
-        out[i + 3] = table[quad >> 24];
-    }
-    for (; i < count; ++i)
-        out[i] = table[in[i]];
+    size_t width = static_cast<size_t>(ax.hi - ax.lo);
+    CopyPixels(reinterpret_cast<const uint8_t *>(SurfaceRow(dc, y - 1) + ax.lo), width,
+               SurfaceRow(dc, y) + ax.lo);
+}
+
+// Destination row y shows the same source rows as the one above it (an
+// enlarging call): the pixels are copied from there.
+bool CopyRowAbove(HDC__ *dc, const Axis &ax, const Axis &ay, int32_t y)
+{
+    size_t yi = static_cast<size_t>(y - ay.lo);
+    if (yi == 0 || ay.first[yi] != ay.first[yi - 1] || ay.count[yi] != ay.count[yi - 1])
+        return false;
+    CopyRowFromAbove(dc, ax, y);
+    return true;
+}
+
+// Whether the 8-bit row indices repeats above, the indices the row above
+// was drawn from alone (null when it was not): composed pictures repeat rows.
+bool RepeatsAbove(const uint8_t *indices, const uint8_t *above, int32_t span)
+{
+    return above != nullptr && std::memcmp(indices, above, static_cast<size_t>(span)) == 0;
 }
 
 // One source pixel per destination pixel: enlarging, equal sizes, or
 // COLORONCOLOR, which keeps the last column and the first row of a group.
+// Each source row is read once and spread (enlarging) or picked (shrinking)
+// by a column map fixed for the call.
 void DrawSingle(HDC__ *dc, const SourceImage &src, const Axis &ax, const Axis &ay)
 {
     size_t width = static_cast<size_t>(ax.hi - ax.lo);
+    int32_t low, high;
+    Span(ax, low, high);
+    // Columns relative to low, the first column of the span.
     std::vector<int32_t> column(width);
     bool identity = true;
     for (size_t i = 0; i < width; ++i) {
-        column[i] = ax.first[i] + ax.sDir * (ax.count[i] - 1);
+        column[i] = ax.first[i] + ax.sDir * (ax.count[i] - 1) - low;
         identity = identity && column[i] == column[0] + static_cast<int32_t>(i);
     }
-    int32_t low, high;
-    Span(ax, low, high);
-    std::vector<uint32_t> converted;
-    int32_t convertedRow = -1;
+    int32_t span = high - low + 1;
+    bool indexed = src.format.bpp == 8;
+    RunMap runs;
+    SpreadPlan plan;
+    bool spread = false;
+    if (indexed)
+        indexed = PlanRuns(column.data(), column.data(), width, static_cast<size_t>(span), runs);
+    if (!indexed)
+        spread = !identity && PlanSpread(column.data(), width, plan);
+    std::vector<uint32_t> converted(indexed || identity ? 0 : static_cast<size_t>(span));
+    std::vector<int32_t> ends(indexed ? static_cast<size_t>(span) : 0);
+    const uint8_t *above = nullptr;
     for (int32_t y = ay.lo; y < ay.hi; ++y) {
-        int32_t sourceY = ay.first[static_cast<size_t>(y - ay.lo)];
-        const uint8_t *row = SourceRow(src, sourceY);
-        uint32_t *out = SurfaceRow(dc, y) + ax.lo;
-        if (src.format.bpp == 8) {
-            // The common case: a lookup per pixel straight from the row.
-            const uint32_t *table = src.table;
-            if (identity) {
-                LookUpRun(row + column[0], width, table, out);
-            } else {
-                for (size_t i = 0; i < width; ++i)
-                    out[i] = table[row[column[i]]];
-            }
+        if (CopyRowAbove(dc, ax, ay, y))
             continue;
+        const uint8_t *row = SourceRow(src, ay.first[static_cast<size_t>(y - ay.lo)]);
+        uint32_t *out = SurfaceRow(dc, y) + ax.lo;
+        if (y + 1 < ay.hi)
+            PrefetchBytes(SourceRow(src, ay.first[static_cast<size_t>(y + 1 - ay.lo)]) + low,
+                          static_cast<size_t>(span));
+        if (indexed) {
+            const uint8_t *indices = row + low;
+            if (RepeatsAbove(indices, above, span)) {
+                CopyRowFromAbove(dc, ax, y);
+                continue;
+            }
+            above = indices;
+            const uint32_t *table = src.table;
+            const int32_t *columns = column.data();
+            DrawRuns(
+                indices, table, static_cast<size_t>(span), runs, ends.data(),
+                [&](size_t begin, size_t end) {
+                    if (identity)
+                        LookUpRun(indices + columns[begin], end - begin, table, out + begin);
+                    else
+                        PickIndices(indices, table, columns + begin, end - begin, out + begin);
+                },
+                out);
+        } else if (identity) {
+            ConvertSpan(src, row, low + column[0], static_cast<int32_t>(width), out);
+        } else {
+            ConvertSpan(src, row, low, span, converted.data());
+            if (spread)
+                SpreadValues(converted.data(), plan, out);
+            else
+                PickValues(converted.data(), column.data(), width, out);
         }
-        if (sourceY != convertedRow) {
-            converted.resize(static_cast<size_t>(high - low + 1));
-            ConvertSpan(src, row, low, high - low + 1, converted.data());
-            convertedRow = sourceY;
-        }
-        for (size_t i = 0; i < width; ++i)
-            out[i] = converted[static_cast<size_t>(column[i] - low)];
     }
 }
 
+// The source rows of destination row yi's group combined, columns
+// [low, low + span), into acc; flat marks the chunks of one value (only
+// looked for in 8-bit sources).
+void CombineGroupRows(const SourceImage &src, const Axis &ay, size_t yi, int32_t low, int32_t span,
+                      bool useAnd, std::vector<const uint8_t *> &rows,
+                      std::vector<uint32_t> &converted, uint32_t *acc, uint8_t *flat)
+{
+    int32_t count = ay.count[yi];
+    if (src.format.bpp == 8) {
+        rows.clear();
+        for (int32_t j = 0; j < count; ++j)
+            rows.push_back(SourceRow(src, ay.first[yi] + ay.sDir * j) + low);
+        CombineIndexRows(rows.data(), rows.size(), static_cast<size_t>(span), src.table, useAnd,
+                         acc, flat);
+        return;
+    }
+    ConvertSpan(src, SourceRow(src, ay.first[yi]), low, span, acc);
+    for (int32_t j = 1; j < count; ++j) {
+        ConvertSpan(src, SourceRow(src, ay.first[yi] + ay.sDir * j), low, span, converted.data());
+        CombineValues(acc, converted.data(), static_cast<size_t>(span), useAnd);
+    }
+}
+
+// Whether the source rows of destination row yi's group hold the same
+// indices over columns [low, low + span): then the group is its first row.
+bool GroupRowsAlike(const SourceImage &src, const Axis &ay, size_t yi, int32_t low, int32_t span)
+{
+    const uint8_t *first = SourceRow(src, ay.first[yi]) + low;
+    for (int32_t j = 1; j < ay.count[yi]; ++j) {
+        const uint8_t *row = SourceRow(src, ay.first[yi] + ay.sDir * j) + low;
+        if (std::memcmp(row, first, static_cast<size_t>(span)) != 0)
+            return false;
+    }
+    return true;
+}
+
+// Whether every chunk a segment reads is one value, the same for all: then
+// each of its pixels is that value.
+bool SegmentFlat(const Segment &seg, const uint8_t *flat, const uint32_t *acc, uint32_t &value)
+{
+    if (seg.first < 0)
+        return false;
+    int32_t from = std::min(seg.first, seg.last), to = std::max(seg.first, seg.last);
+    value = acc[static_cast<size_t>(from) * SPREAD_CHUNK];
+    for (int32_t c = from; c <= to; ++c)
+        if (!flat[c] || acc[static_cast<size_t>(c) * SPREAD_CHUNK] != value)
+            return false;
+    return true;
+}
+
+// A destination row from a combined row acc (the table of reduce) whose
+// flat chunks are marked: neighbouring flat segments of one value are
+// filled at once, the pixels between them reduced together.
+void DrawSegments(const std::vector<Segment> &segments, const uint8_t *flat, const uint32_t *acc,
+                  const ReducePlan &reduce, bool useAnd, size_t width, uint32_t *out)
+{
+    size_t pending = 0; // the first pixel not drawn yet
+    size_t fillBegin = 0, fillEnd = 0;
+    uint32_t fillValue = 0;
+    auto flushFill = [&] {
+        FillRun(out + fillBegin, fillEnd - fillBegin, fillValue);
+        fillBegin = fillEnd = 0;
+    };
+    for (const Segment &seg : segments) {
+        uint32_t value;
+        if (!SegmentFlat(seg, flat, acc, value))
+            continue;
+        size_t begin = static_cast<size_t>(seg.begin), end = static_cast<size_t>(seg.end);
+        if (fillEnd != 0 && fillEnd == begin && value == fillValue) {
+            fillEnd = end;
+            pending = end;
+            continue;
+        }
+        if (fillEnd != 0)
+            flushFill();
+        if (pending < begin)
+            ReduceRange(acc, reduce, pending, begin, useAnd, out);
+        fillBegin = begin;
+        fillEnd = end;
+        fillValue = value;
+        pending = end;
+    }
+    if (fillEnd != 0)
+        flushFill();
+    if (pending < width)
+        ReduceRange(acc, reduce, pending, width, useAnd, out);
+}
+
 // Shrinking with BLACKONWHITE (AND) or WHITEONBLACK (OR): every source pixel
-// of a group's rows and columns takes part; the destination's own pixels do not.
+// of a group's rows and columns takes part; the destination's own pixels do
+// not. The group's rows are combined first, then each pixel's columns.
 void DrawCombined(HDC__ *dc, const SourceImage &src, const Axis &ax, const Axis &ay, bool useAnd)
 {
     size_t width = static_cast<size_t>(ax.hi - ax.lo);
     int32_t low, high;
     Span(ax, low, high);
-    std::vector<uint32_t> converted(static_cast<size_t>(high - low + 1));
-    std::vector<uint32_t> acc(width);
+    int32_t span = high - low + 1;
+    // Each group's columns relative to low, lowest first: the order within
+    // a group does not change an AND or an OR.
+    std::vector<int32_t> lowest(width), highest(width);
+    for (size_t i = 0; i < width; ++i) {
+        lowest[i] = std::min(ax.first[i], ax.first[i] + ax.sDir * (ax.count[i] - 1)) - low;
+        highest[i] = lowest[i] + ax.count[i] - 1;
+    }
+    ReducePlan reduce;
+    PlanReduce(lowest.data(), ax.count.data(), width, static_cast<size_t>(span), reduce);
+    std::vector<Segment> segments;
+    PlanSegments(lowest.data(), highest.data(), width, static_cast<size_t>(span), segments);
+    std::vector<uint32_t> table(ReduceTableSize(reduce));
+    std::vector<uint32_t> converted(src.format.bpp == 8 ? 0 : static_cast<size_t>(span));
+    std::vector<uint8_t> flat(static_cast<size_t>(span) / SPREAD_CHUNK);
+    std::vector<const uint8_t *> rows;
+    RunMap runs;
+    bool indexed = src.format.bpp == 8 &&
+                   PlanRuns(lowest.data(), highest.data(), width, static_cast<size_t>(span), runs);
+    std::vector<int32_t> ends(indexed ? static_cast<size_t>(span) : 0);
+    const uint8_t *above = nullptr;
     for (int32_t y = ay.lo; y < ay.hi; ++y) {
+        if (CopyRowAbove(dc, ax, ay, y))
+            continue;
         size_t yi = static_cast<size_t>(y - ay.lo);
-        std::fill(acc.begin(), acc.end(), useAnd ? 0xFFFFFFFFu : 0u);
-        for (int32_t j = 0; j < ay.count[yi]; ++j) {
-            int32_t sourceY = ay.first[yi] + ay.sDir * j;
-            ConvertSpan(src, SourceRow(src, sourceY), low, high - low + 1, converted.data());
-            for (size_t i = 0; i < width; ++i) {
-                uint32_t value = acc[i];
-                for (int32_t k = 0; k < ax.count[i]; ++k) {
-                    uint32_t pixel =
-                        converted[static_cast<size_t>(ax.first[i] + ax.sDir * k - low)];
-                    value = useAnd ? (value & pixel) : (value | pixel);
-                }
-                acc[i] = value;
+        uint32_t *out = SurfaceRow(dc, y) + ax.lo;
+        if (yi + 1 < ay.first.size())
+            for (int32_t j = 0; j < ay.count[yi + 1]; ++j)
+                PrefetchBytes(SourceRow(src, ay.first[yi + 1] + ay.sDir * j) + low,
+                              static_cast<size_t>(span));
+        if (indexed && GroupRowsAlike(src, ay, yi, low, span)) {
+            const uint8_t *indices = SourceRow(src, ay.first[yi]) + low;
+            if (RepeatsAbove(indices, above, span)) {
+                CopyRowFromAbove(dc, ax, y);
+                continue;
             }
+            above = indices;
+            DrawRuns(
+                indices, src.table, static_cast<size_t>(span), runs, ends.data(),
+                [&](size_t begin, size_t end) {
+                    CombineIndexGroups(indices, src.table, lowest.data(), highest.data(), begin,
+                                       end, useAnd, out);
+                },
+                out);
+            continue;
         }
-        std::copy(acc.begin(), acc.end(), SurfaceRow(dc, y) + ax.lo);
+        above = nullptr;
+        CombineGroupRows(src, ay, yi, low, span, useAnd, rows, converted, table.data(),
+                         flat.data());
+        BuildReduceLevels(table.data(), reduce, useAnd);
+        if (src.format.bpp != 8) {
+            ReduceRange(table.data(), reduce, 0, width, useAnd, out);
+            continue;
+        }
+        DrawSegments(segments, flat.data(), table.data(), reduce, useAnd, width, out);
     }
 }
 
