@@ -92,6 +92,28 @@ bool PlanRuns(const int32_t *lo, const int32_t *hi, size_t width, size_t span, R
     return true;
 }
 
+size_t CountRuns(const uint8_t *indices, size_t span)
+{
+    size_t runs = 1, i = 0;
+#if PP_STRETCH_SSE2
+    // A byte of 1 where an index differs from the next, summed by SAD into
+    // two 64-bit lanes (no population count instruction on the base level).
+    const __m128i one = _mm_set1_epi8(1);
+    __m128i changes = _mm_setzero_si128();
+    for (; i + 17 <= span; i += 16) {
+        const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i *>(indices + i));
+        const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i *>(indices + i + 1));
+        const __m128i differ = _mm_andnot_si128(_mm_cmpeq_epi8(here, next), one);
+        changes = _mm_add_epi64(changes, _mm_sad_epu8(differ, _mm_setzero_si128()));
+    }
+    runs += static_cast<size_t>(_mm_cvtsi128_si32(changes)) +
+            static_cast<size_t>(_mm_cvtsi128_si32(_mm_unpackhi_epi64(changes, changes)));
+#endif
+    for (; i + 1 < span; ++i)
+        runs += indices[i] != indices[i + 1];
+    return runs;
+}
+
 size_t RunEnds(const uint8_t *indices, size_t span, int32_t *ends)
 {
     size_t runs = 0, i = 0;
