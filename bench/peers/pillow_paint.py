@@ -48,8 +48,11 @@ RESTORE_BACKGROUND = [BACKGROUND if v == 255 else v for v in range(256)]
 
 PIECE_LINE = re.compile(r"template (\d+) \(code \d+\): at (-?\d+), (-?\d+), size (\d+) x (\d+), "
                         r"bitmap (\d+)( \(aux\))?, drawOrder -?\d+(, late)?")
-DRAWN_LINE = re.compile(r"Drawn (\d+) x (\d+) at (-?\d+), (-?\d+)(, enlarged|, natural)")
-CHOSEN_LINE = re.compile(r"Chosen level \d+, picture (\d+) x (\d+), attention (\d+)")
+DRAWN_LINE = re.compile(
+    r"Planned picture: (\d+) x (\d+) at (-?\d+), (-?\d+)(, enlarged|, natural)")
+CHOSEN_LINE = re.compile(r"Chosen level \d+, picture (\d+) x (\d+), attention (\w+)")
+# The tool names the layout's attention codes.
+ATTENTION = {"none": 30000, "yellow": 30002, "red": 30004}
 
 
 def fail(message):
@@ -97,7 +100,9 @@ def explain(build):
     drawn, chosen = DRAWN_LINE.search(text), CHOSEN_LINE.search(text)
     if not pieces or not drawn or not chosen:
         fail("unexpected `render --explain` output:\n" + text)
-    return pieces, tuple(map(int, chosen.groups())), tuple(map(int, drawn.groups()[:4]))
+    width, height, attention = chosen.groups()
+    attention = ATTENTION[attention] if attention in ATTENTION else int(attention)
+    return pieces, (int(width), int(height), attention), tuple(map(int, drawn.groups()[:4]))
 
 
 def piece_pixels(data, flags, width, height):
