@@ -26,6 +26,7 @@ import statistics
 import struct
 import subprocess
 import sys
+import tempfile
 import time
 
 try:
@@ -94,7 +95,10 @@ def explain(build):
                str(build / "samples/house-aux"), "--codes", ",".join(map(str, CODES)),
                "--options", str(OPTIONS), "--badge", "--background", str(BACKGROUND),
                "--dest", f"0,0,{WIDTH},{HEIGHT}", "--explain"]
-    text = subprocess.run(command, capture_output=True, text=True, check=True).stdout
+    # The tool always writes its picture; keep it out of the caller's folder.
+    with tempfile.TemporaryDirectory() as scratch:
+        command += ["-o", str(pathlib.Path(scratch) / "picture.png")]
+        text = subprocess.run(command, capture_output=True, text=True, check=True).stdout
     pieces = [(int(m[1]), int(m[2]), int(m[3]), int(m[4]), int(m[5]), int(m[6]), bool(m[7]),
                bool(m[8])) for m in PIECE_LINE.finditer(text)]
     drawn, chosen = DRAWN_LINE.search(text), CHOSEN_LINE.search(text)
