@@ -729,6 +729,18 @@ bool ExpandSource(SourceImage &src, bool fromOrigin, RleImage &image)
     return true;
 }
 
+// The source as the drawing reads it: its colour table resolved and, for a
+// coded source, its rows expanded. False when the heap refuses the expansion.
+bool PrepareSource(const void *bits, const BITMAPINFO *info, UINT usage, const HDC__ *dc,
+                   const DibFormat &format, bool fromOrigin, SourceImage &src,
+                   ExpandedSource &expanded)
+{
+    src.bits = static_cast<const uint8_t *>(bits);
+    src.format = format;
+    BuildTable(info, usage, dc, src);
+    return !format.rle || ExpandSource(src, fromOrigin, expanded.image);
+}
+
 // A 1:1 call from the origin of a coded source: only the pixels its closed
 // lines set.
 void DrawWrittenPixels(HDC__ *dc, const SourceImage &src, const RleImage &image, const Axis &ax,
@@ -822,14 +834,11 @@ int Stretch(HDC__ *dc, int xDest, int yDest, int destWidth, int destHeight, int 
                            std::min<int64_t>(yHi, height));
     }
     if (stretching && dc->stretchMode == HALFTONE) {
-        SourceImage src;
-        src.bits = static_cast<const uint8_t *>(bits);
-        src.format = format;
-        BuildTable(info, usage, dc, src);
         // A coded source is resampled from its expansion, where the pixels
         // no run set hold index 0, as in every stretching call.
+        SourceImage src;
         ExpandedSource expanded;
-        if (format.rle && !ExpandSource(src, false, expanded.image))
+        if (!PrepareSource(bits, info, usage, dc, format, false, src, expanded))
             return 0;
         DeviceRect shown = VisibleRect(dc);
         // Only a source in the surface's own layout is read in place.
@@ -874,11 +883,8 @@ int Stretch(HDC__ *dc, int xDest, int yDest, int destWidth, int destHeight, int 
         return drawnNothing;
 
     SourceImage src;
-    src.bits = static_cast<const uint8_t *>(bits);
-    src.format = format;
-    BuildTable(info, usage, dc, src);
     ExpandedSource expanded;
-    if (format.rle && !ExpandSource(src, fromOrigin, expanded.image))
+    if (!PrepareSource(bits, info, usage, dc, format, fromOrigin, src, expanded))
         return 0;
 
     int mode = stretching ? dc->stretchMode : COLORONCOLOR;
