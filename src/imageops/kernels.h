@@ -9,10 +9,12 @@
 //
 // A kernel does the part of an operation vectors suit and says how far it
 // got; the operation's own plain loop does the rest, and at the plain level
-// all of it.
+// all of it. The device stretch's slots are null below the level that has
+// them: the stretch then draws its rows another way.
 #ifndef PIECEPAINT_IMAGEOPS_KERNELS_H
 #define PIECEPAINT_IMAGEOPS_KERNELS_H
 
+#include <cstddef>
 #include <cstdint>
 
 struct FilterWeights;
@@ -64,6 +66,22 @@ struct ImageKernels {
     // column left.
     int32_t (*blit4)(const uint8_t *src, uint8_t *dst, int32_t x, int32_t c, int32_t end,
                      const PairTable &pairs);
+
+    // The portable device's StretchDIBits (src/platform/portable).
+    // The first indices through a table of 256 surface values; returns how
+    // many.
+    uint32_t (*lookUpIndices)(const uint8_t *indices, uint32_t count, const uint32_t *table,
+                              uint32_t *out);
+    // Destination pixels eight at a time: pixel j of block b shows
+    // values[base[b] + byte j of offsets[b]], every offset below 16 and
+    // values readable 16 past every base. Each block goes to all rowCount
+    // rows alike.
+    void (*spreadBlocks)(const uint32_t *values, const int32_t *base, const uint64_t *offsets,
+                         size_t blocks, uint32_t *const *rows, size_t rowCount);
+    // As spreadBlocks, each pixel ANDing (or ORing) the values of two plans.
+    void (*combineBlocks)(const uint32_t *values, const int32_t *baseA, const uint64_t *offsetsA,
+                          const int32_t *baseB, const uint64_t *offsetsB, size_t blocks,
+                          bool useAnd, uint32_t *out);
 };
 
 // The table of the active level.

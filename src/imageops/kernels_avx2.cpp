@@ -2,6 +2,8 @@
 // (CMakeLists.txt).
 #include "imageops/kernels.h"
 
+#include <cstring>
+
 #include "imageops/cpu.h"
 
 #if PP_HAVE_AVX2
@@ -12,6 +14,98 @@
 namespace {
 struct Isa {};
 using V32 = Vec256<Isa>;
+
+// ------------------------------------------------- the device's stretch rows
+
+__m256i Load8(const uint32_t *p)
+{
+    return _mm256_loadu_si256(reinterpret_cast<const __m256i *>(p));
+}
+
+void Store8(uint32_t *p, __m256i v)
+{
+    _mm256_storeu_si256(reinterpret_cast<__m256i *>(p), v);
+}
+
+// Eight indices through the table: alike (composed pictures are mostly
+// runs), one lookup; else gathered.
+__m256i LookUpEight(const uint8_t *indices, __m128i eight, const uint32_t *table)
+{
+    uint64_t bytes;
+    std::memcpy(&bytes, indices, sizeof bytes);
+    if (bytes == indices[0] * uint64_t{0x0101010101010101})
+        return _mm256_set1_epi32(static_cast<int>(table[indices[0]]));
+    return _mm256_i32gather_epi32(reinterpret_cast<const int *>(table), _mm256_cvtepu8_epi32(eight),
+                                  4);
+}
+
+// Sixteen indices at a time, one lookup when all are alike.
+uint32_t LookUpIndices(const uint8_t *indices, uint32_t count, const uint32_t *table, uint32_t *out)
+{
+    uint32_t i = 0;
+    for (; i + 16 <= count; i += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(indices + i));
+        const __m128i first = _mm_set1_epi8(static_cast<char>(indices[i]));
+        if (_mm_movemask_epi8(_mm_cmpeq_epi8(v, first)) == 0xFFFF) {
+            const __m256i splat = _mm256_set1_epi32(static_cast<int>(table[indices[i]]));
+            Store8(out + i, splat);
+            Store8(out + i + 8, splat);
+            continue;
+        }
+        Store8(out + i, LookUpEight(indices + i, v, table));
+        Store8(out + i + 8, LookUpEight(indices + i + 8, _mm_unpackhi_epi64(v, v), table));
+    }
+    return i;
+}
+
+// One block of eight pixels from the sixteen values at base: a permute of
+// each half, the second taken where bit 3 of the offset (moved to the sign)
+// is set.
+__m256i PickBlock(const uint32_t *values, int32_t base, const uint64_t *offsets)
+{
+    const __m256i offset =
+        _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i *>(offsets)));
+    const __m256i low = _mm256_permutevar8x32_epi32(Load8(values + base), offset);
+    // Enlarging, a block never reaches past its first eight values.
+    if ((*offsets & 0x0808080808080808u) == 0)
+        return low;
+    const __m256i high = _mm256_permutevar8x32_epi32(Load8(values + base + 8), offset);
+    const __m256 second = _mm256_castsi256_ps(_mm256_slli_epi32(offset, 28));
+    return _mm256_castps_si256(
+        _mm256_blendv_ps(_mm256_castsi256_ps(low), _mm256_castsi256_ps(high), second));
+}
+
+void SpreadBlocks(const uint32_t *values, const int32_t *base, const uint64_t *offsets,
+                  size_t blocks, uint32_t *const *rows, size_t rowCount)
+{
+    for (size_t b = 0; b < blocks; ++b) {
+        const __m256i pixels = PickBlock(values, base[b], offsets + b);
+        for (size_t r = 0; r < rowCount; ++r)
+            Store8(rows[r] + 8 * b, pixels);
+    }
+}
+
+template <bool And>
+void CombinePicked(const uint32_t *values, const int32_t *baseA, const uint64_t *offsetsA,
+                   const int32_t *baseB, const uint64_t *offsetsB, size_t blocks, uint32_t *out)
+{
+    for (size_t b = 0; b < blocks; ++b) {
+        const __m256i a = PickBlock(values, baseA[b], offsetsA + b);
+        const __m256i c = PickBlock(values, baseB[b], offsetsB + b);
+        Store8(out + 8 * b, And ? _mm256_and_si256(a, c) : _mm256_or_si256(a, c));
+    }
+}
+
+void CombineBlocks(const uint32_t *values, const int32_t *baseA, const uint64_t *offsetsA,
+                   const int32_t *baseB, const uint64_t *offsetsB, size_t blocks, bool useAnd,
+                   uint32_t *out)
+{
+    if (useAnd)
+        CombinePicked<true>(values, baseA, offsetsA, baseB, offsetsB, blocks, out);
+    else
+        CombinePicked<false>(values, baseA, offsetsA, baseB, offsetsB, blocks, out);
+}
+
 } // namespace
 
 void AddAvx2Kernels(ImageKernels &k)
@@ -26,6 +120,9 @@ void AddAvx2Kernels(ImageKernels &k)
     k.shrinkColumnsWide = loops::ShrinkColumnsWide<V32>;
     k.blit8 = loops::Blit8<V32>;
     k.blit4 = loops::Blit4<V32>;
+    k.lookUpIndices = LookUpIndices;
+    k.spreadBlocks = SpreadBlocks;
+    k.combineBlocks = CombineBlocks;
 }
 
 #endif

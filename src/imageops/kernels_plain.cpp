@@ -89,4 +89,7 @@ void FillPlainKernels(ImageKernels &k)
     k.shrinkColumnsWide = NoColumnPass;
     k.blit8 = Blit8Rows;
     k.blit4 = NoNibbleBlocks;
+    k.lookUpIndices = nullptr;
+    k.spreadBlocks = nullptr;
+    k.combineBlocks = nullptr;
 }

@@ -2,8 +2,10 @@
 // pixel: random sizes and ratios (enlarging, shrinking up to 80 to 1, one
 // axis each way), mirrored, clipped and partly outside the bitmap and the
 // surface, in the three nearest-neighbour modes, from every source format,
-// on pictures with flat runs and repeated rows as composed pictures have.
+// on pictures with flat runs and repeated rows as composed pictures have;
+// at every vector level, whose kernels draw the rows differently.
 #include "support/dib.h"
+#include "support/vector_levels.h"
 
 #include <gtest/gtest.h>
 
@@ -164,11 +166,8 @@ std::vector<uint32_t> Expected(const Picture &p, const Call &c, int mode, int cl
     return surface;
 }
 
-class StretchKernels : public ::testing::TestWithParam<Format> {};
-
-TEST_P(StretchKernels, MatchThePixelByPixelMapping)
+void CheckRandomCalls(const Format &f)
 {
-    const Format &f = GetParam();
     std::mt19937 rng(static_cast<unsigned>(f.bpp * 7 + f.rgb565));
     for (int i = 0; i < 2000; ++i) {
         const Picture p = MakePicture(f, rng);
@@ -194,6 +193,13 @@ TEST_P(StretchKernels, MatchThePixelByPixelMapping)
             << " " << c.dw << "x" << c.dh << " source " << c.sx << "," << c.sy << " " << c.sw << "x"
             << c.sh << " mode " << mode << " clip " << clipLeft << ".." << clipRight;
     }
+}
+
+class StretchKernels : public ::testing::TestWithParam<Format> {};
+
+TEST_P(StretchKernels, MatchThePixelByPixelMapping)
+{
+    pptest::AtEveryVectorLevel([this] { CheckRandomCalls(GetParam()); });
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, StretchKernels,

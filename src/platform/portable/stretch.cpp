@@ -16,6 +16,7 @@
 // whose source pixels all lie outside the bitmap are left as they were. One
 // exception, where exactly one extent of an axis is negative and the source
 // runs past the bitmap: see PlaceMirrored.
+#include "imageops/kernels.h"
 #include "platform/portable/device.h"
 #include "platform/portable/rle.h"
 #include "platform/portable/stretch_halftone.h"
@@ -409,6 +410,70 @@ bool RepeatsAbove(const uint8_t *indices, const uint8_t *above, int32_t span)
     return above != nullptr && std::memcmp(indices, above, static_cast<size_t>(span)) == 0;
 }
 
+// How many destination rows from y on show the same source rows as y.
+int32_t RowsAlike(const Axis &ay, int32_t y)
+{
+    const size_t yi = static_cast<size_t>(y - ay.lo);
+    int32_t n = 1;
+    while (y + n < ay.hi && ay.first[yi + static_cast<size_t>(n)] == ay.first[yi] &&
+           ay.count[yi + static_cast<size_t>(n)] == ay.count[yi])
+        ++n;
+    return n;
+}
+
+// The source row's span [low, low + span) as surface values, BLOCK_REACH
+// values of padding behind.
+void ReadValues(const ImageKernels &k, const SourceImage &src, const uint8_t *row, int32_t low,
+                int32_t span, uint32_t *values)
+{
+    if (src.format.bpp != 8) {
+        ConvertSpan(src, row, low, span, values);
+        return;
+    }
+    const uint8_t *indices = row + low;
+    const uint32_t n = static_cast<uint32_t>(span);
+    const uint32_t done = k.lookUpIndices(indices, n, src.table, values);
+    LookUpRun(indices + done, n - done, src.table, values + done);
+}
+
+// DrawSingle with the vector kernels that pick a block of eight pixels at
+// once: each source row is read into surface values once and picked from
+// into every destination row that shows it.
+void DrawSingleBlocks(HDC__ *dc, const SourceImage &src, const Axis &ax, const Axis &ay,
+                      const std::vector<int32_t> &column, int32_t low, int32_t span,
+                      const BlockPlan &plan)
+{
+    const ImageKernels &k = Kernels();
+    const size_t width = static_cast<size_t>(ax.hi - ax.lo);
+    const size_t tail = 8 * plan.blocks;
+    std::vector<uint32_t> values(static_cast<size_t>(span) + BLOCK_REACH);
+    std::vector<uint32_t *> rows;
+    const uint8_t *above = nullptr;
+    for (int32_t y = ay.lo; y < ay.hi;) {
+        const int32_t n = RowsAlike(ay, y);
+        const uint8_t *row = SourceRow(src, ay.first[static_cast<size_t>(y - ay.lo)]);
+        if (y + n < ay.hi)
+            PrefetchBytes(SourceRow(src, ay.first[static_cast<size_t>(y + n - ay.lo)]) + low,
+                          static_cast<size_t>(span));
+        if (src.format.bpp == 8 && RepeatsAbove(row + low, above, span)) {
+            for (int32_t j = 0; j < n; ++j)
+                CopyRowFromAbove(dc, ax, y + j);
+            y += n;
+            continue;
+        }
+        above = src.format.bpp == 8 ? row + low : nullptr;
+        ReadValues(k, src, row, low, span, values.data());
+        rows.clear();
+        for (int32_t j = 0; j < n; ++j)
+            rows.push_back(SurfaceRow(dc, y + j) + ax.lo);
+        k.spreadBlocks(values.data(), plan.base.data(), plan.offsets.data(), plan.blocks,
+                       rows.data(), rows.size());
+        for (uint32_t *out : rows)
+            PickValues(values.data(), column.data() + tail, width - tail, out + tail);
+        y += n;
+    }
+}
+
 // One source pixel per destination pixel: enlarging, equal sizes, or
 // COLORONCOLOR, which keeps the last column and the first row of a group.
 // Each source row is read once and spread (enlarging) or picked (shrinking)
@@ -426,6 +491,13 @@ void DrawSingle(HDC__ *dc, const SourceImage &src, const Axis &ax, const Axis &a
         identity = identity && column[i] == column[0] + static_cast<int32_t>(i);
     }
     int32_t span = high - low + 1;
+    // A row of true-colour pixels at 1:1 is converted straight into place.
+    BlockPlan blocks;
+    if (Kernels().spreadBlocks != nullptr && !(identity && src.format.bpp != 8) &&
+        PlanBlocks(column.data(), width, blocks)) {
+        DrawSingleBlocks(dc, src, ax, ay, column, low, span, blocks);
+        return;
+    }
     bool indexed = src.format.bpp == 8;
     RunMap runs;
     SpreadPlan plan;
@@ -563,6 +635,56 @@ void DrawSegments(const std::vector<Segment> &segments, const uint8_t *flat, con
         ReduceRange(acc, reduce, pending, width, useAnd, out);
 }
 
+// The group of destination row yi combined down its rows into values
+// (BLOCK_REACH of padding behind); more holds the same.
+void CombineRowValues(const ImageKernels &k, const SourceImage &src, const Axis &ay, size_t yi,
+                      int32_t low, int32_t span, bool useAnd, uint32_t *values, uint32_t *more)
+{
+    ReadValues(k, src, SourceRow(src, ay.first[yi]), low, span, values);
+    for (int32_t j = 1; j < ay.count[yi]; ++j) {
+        ReadValues(k, src, SourceRow(src, ay.first[yi] + ay.sDir * j), low, span, more);
+        CombineValues(values, more, static_cast<size_t>(span), useAnd);
+    }
+}
+
+// DrawCombined where every pixel's group is one or two columns, with the
+// vector kernels that pick and combine a block of eight pixels at once: a's
+// and b's blocks read the first and the last column of each group.
+void DrawCombinedBlocks(HDC__ *dc, const SourceImage &src, const Axis &ax, const Axis &ay,
+                        int32_t low, int32_t span, const ReducePlan &reduce, const BlockPlan &a,
+                        const BlockPlan &b, bool useAnd)
+{
+    const ImageKernels &k = Kernels();
+    const size_t width = static_cast<size_t>(ax.hi - ax.lo);
+    const size_t tail = 8 * a.blocks;
+    std::vector<uint32_t> values(static_cast<size_t>(span) + BLOCK_REACH);
+    std::vector<uint32_t> more(values.size());
+    const uint8_t *above = nullptr;
+    for (int32_t y = ay.lo; y < ay.hi; ++y) {
+        const size_t yi = static_cast<size_t>(y - ay.lo);
+        uint32_t *out = SurfaceRow(dc, y) + ax.lo;
+        if (yi + 1 < ay.first.size())
+            for (int32_t j = 0; j < ay.count[yi + 1]; ++j)
+                PrefetchBytes(SourceRow(src, ay.first[yi + 1] + ay.sDir * j) + low,
+                              static_cast<size_t>(span));
+        // A group whose rows are alike and repeat the row above's draws the same pixels.
+        const bool alike = src.format.bpp == 8 && GroupRowsAlike(src, ay, yi, low, span);
+        const uint8_t *indices = alike ? SourceRow(src, ay.first[yi]) + low : nullptr;
+        if (alike && RepeatsAbove(indices, above, span)) {
+            CopyRowFromAbove(dc, ax, y);
+            continue;
+        }
+        above = indices;
+        if (alike)
+            ReadValues(k, src, SourceRow(src, ay.first[yi]), low, span, values.data());
+        else
+            CombineRowValues(k, src, ay, yi, low, span, useAnd, values.data(), more.data());
+        k.combineBlocks(values.data(), a.base.data(), a.offsets.data(), b.base.data(),
+                        b.offsets.data(), a.blocks, useAnd, out);
+        ReduceRange(values.data(), reduce, tail, width, useAnd, out);
+    }
+}
+
 // Shrinking with BLACKONWHITE (AND) or WHITEONBLACK (OR): every source pixel
 // of a group's rows and columns takes part; the destination's own pixels do
 // not. The group's rows are combined first, then each pixel's columns.
@@ -581,6 +703,13 @@ void DrawCombined(HDC__ *dc, const SourceImage &src, const Axis &ax, const Axis 
     }
     ReducePlan reduce;
     PlanReduce(lowest.data(), ax.count.data(), width, static_cast<size_t>(span), reduce);
+    BlockPlan firstColumns, lastColumns;
+    if (Kernels().combineBlocks != nullptr && !reduce.wide && reduce.levels == 1 &&
+        PlanBlocks(reduce.first.data(), width, firstColumns) &&
+        PlanBlocks(reduce.second.data(), width, lastColumns)) {
+        DrawCombinedBlocks(dc, src, ax, ay, low, span, reduce, firstColumns, lastColumns, useAnd);
+        return;
+    }
     std::vector<Segment> segments;
     PlanSegments(lowest.data(), highest.data(), width, static_cast<size_t>(span), segments);
     std::vector<uint32_t> table(ReduceTableSize(reduce));

@@ -92,6 +92,29 @@ bool PlanRuns(const int32_t *lo, const int32_t *hi, size_t width, size_t span, R
     return true;
 }
 
+bool PlanBlocks(const int32_t *columns, size_t width, BlockPlan &plan)
+{
+    plan = BlockPlan{};
+    const size_t blocks = width / 8;
+    plan.base.resize(blocks);
+    plan.offsets.resize(blocks);
+    for (size_t b = 0; b < blocks; ++b) {
+        const int32_t *block = columns + 8 * b;
+        const int32_t base = *std::min_element(block, block + 8);
+        uint64_t offsets = 0;
+        for (int j = 0; j < 8; ++j) {
+            const int64_t offset = int64_t{block[j]} - base;
+            if (offset >= 16)
+                return false;
+            offsets |= static_cast<uint64_t>(offset) << (8 * j);
+        }
+        plan.base[b] = base;
+        plan.offsets[b] = offsets;
+    }
+    plan.blocks = blocks;
+    return true;
+}
+
 size_t CountRuns(const uint8_t *indices, size_t span)
 {
     size_t runs = 1, i = 0;
