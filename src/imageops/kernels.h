@@ -69,19 +69,20 @@ struct ImageKernels {
 
     // The portable device's StretchDIBits (src/platform/portable).
     // The first indices through a table of 256 surface values; returns how
-    // many.
-    uint32_t (*lookUpIndices)(const uint8_t *indices, uint32_t count, const uint32_t *table,
-                              uint32_t *out);
+    // many. out may already hold the values of previous (else null), which
+    // are then kept where the indices are the same.
+    uint32_t (*lookUpIndices)(const uint8_t *indices, const uint8_t *previous, uint32_t count,
+                              const uint32_t *table, uint32_t *out);
     // Destination pixels eight at a time: pixel j of block b shows
     // values[base[b] + byte j of offsets[b]], every offset below 16 and
     // values readable 16 past every base. Each block goes to all rowCount
     // rows alike.
     void (*spreadBlocks)(const uint32_t *values, const int32_t *base, const uint64_t *offsets,
                          size_t blocks, uint32_t *const *rows, size_t rowCount);
-    // As spreadBlocks, each pixel ANDing (or ORing) the values of two plans.
-    void (*combineBlocks)(const uint32_t *values, const int32_t *baseA, const uint64_t *offsetsA,
-                          const int32_t *baseB, const uint64_t *offsetsB, size_t blocks,
-                          bool useAnd, uint32_t *out);
+    // As spreadBlocks into one row, each pixel ANDing (or ORing) the value
+    // at its offset with the one at its last offset.
+    void (*combineBlocks)(const uint32_t *values, const int32_t *base, const uint64_t *offsets,
+                          const uint64_t *lastOffsets, size_t blocks, bool useAnd, uint32_t *out);
 };
 
 // The table of the active level.

@@ -39,12 +39,20 @@ __m256i LookUpEight(const uint8_t *indices, __m128i eight, const uint32_t *table
                                   4);
 }
 
-// Sixteen indices at a time, one lookup when all are alike.
-uint32_t LookUpIndices(const uint8_t *indices, uint32_t count, const uint32_t *table, uint32_t *out)
+// Sixteen indices at a time, one lookup when all are alike, none when they
+// repeat the previous row's (composed pictures change little from row to
+// row).
+uint32_t LookUpIndices(const uint8_t *indices, const uint8_t *previous, uint32_t count,
+                       const uint32_t *table, uint32_t *out)
 {
     uint32_t i = 0;
     for (; i + 16 <= count; i += 16) {
         const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(indices + i));
+        if (previous != nullptr) {
+            const __m128i before = _mm_loadu_si128(reinterpret_cast<const __m128i *>(previous + i));
+            if (_mm_movemask_epi8(_mm_cmpeq_epi8(v, before)) == 0xFFFF)
+                continue;
+        }
         const __m128i first = _mm_set1_epi8(static_cast<char>(indices[i]));
         if (_mm_movemask_epi8(_mm_cmpeq_epi8(v, first)) == 0xFFFF) {
             const __m256i splat = _mm256_set1_epi32(static_cast<int>(table[indices[i]]));
@@ -58,52 +66,72 @@ uint32_t LookUpIndices(const uint8_t *indices, uint32_t count, const uint32_t *t
     return i;
 }
 
-// One block of eight pixels from the sixteen values at base: a permute of
-// each half, the second taken where bit 3 of the offset (moved to the sign)
-// is set.
-__m256i PickBlock(const uint32_t *values, int32_t base, const uint64_t *offsets)
+// The offsets of one block's eight pixels, a 32-bit lane each.
+__m256i BlockOffsets(const uint64_t *offsets)
 {
-    const __m256i offset =
-        _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i *>(offsets)));
-    const __m256i low = _mm256_permutevar8x32_epi32(Load8(values + base), offset);
-    // Enlarging, a block never reaches past its first eight values.
-    if ((*offsets & 0x0808080808080808u) == 0)
-        return low;
-    const __m256i high = _mm256_permutevar8x32_epi32(Load8(values + base + 8), offset);
-    const __m256 second = _mm256_castsi256_ps(_mm256_slli_epi32(offset, 28));
-    return _mm256_castps_si256(
-        _mm256_blendv_ps(_mm256_castsi256_ps(low), _mm256_castsi256_ps(high), second));
+    return _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i *>(offsets)));
 }
 
+// Eight pixels out of sixteen values, low and high: a permute of each, the
+// second taken where bit 3 of the offset (moved to the sign) is set.
+__m256i Pick(__m256i low, __m256i high, __m256i offset)
+{
+    const __m256 second = _mm256_castsi256_ps(_mm256_slli_epi32(offset, 28));
+    return _mm256_castps_si256(
+        _mm256_blendv_ps(_mm256_castsi256_ps(_mm256_permutevar8x32_epi32(low, offset)),
+                         _mm256_castsi256_ps(_mm256_permutevar8x32_epi32(high, offset)), second));
+}
+
+__m256i PickBlock(const uint32_t *values, int32_t base, const uint64_t *offsets)
+{
+    const __m256i offset = BlockOffsets(offsets);
+    // Enlarging, a block never reaches past its first eight values.
+    if ((*offsets & 0x0808080808080808u) == 0)
+        return _mm256_permutevar8x32_epi32(Load8(values + base), offset);
+    return Pick(Load8(values + base), Load8(values + base + 8), offset);
+}
+
+// Two rows at a time, the rows held in registers: with a loop over the rows
+// inside, every block would read the row pointers back after its stores,
+// and it ran three times slower.
 void SpreadBlocks(const uint32_t *values, const int32_t *base, const uint64_t *offsets,
                   size_t blocks, uint32_t *const *rows, size_t rowCount)
 {
-    for (size_t b = 0; b < blocks; ++b) {
-        const __m256i pixels = PickBlock(values, base[b], offsets + b);
-        for (size_t r = 0; r < rowCount; ++r)
-            Store8(rows[r] + 8 * b, pixels);
+    size_t r = 0;
+    for (; r + 2 <= rowCount; r += 2) {
+        uint32_t *first = rows[r], *second = rows[r + 1];
+        for (size_t b = 0; b < blocks; ++b) {
+            const __m256i pixels = PickBlock(values, base[b], offsets + b);
+            Store8(first + 8 * b, pixels);
+            Store8(second + 8 * b, pixels);
+        }
+    }
+    if (r < rowCount) {
+        uint32_t *last = rows[r];
+        for (size_t b = 0; b < blocks; ++b)
+            Store8(last + 8 * b, PickBlock(values, base[b], offsets + b));
     }
 }
 
 template <bool And>
-void CombinePicked(const uint32_t *values, const int32_t *baseA, const uint64_t *offsetsA,
-                   const int32_t *baseB, const uint64_t *offsetsB, size_t blocks, uint32_t *out)
+void CombinePicked(const uint32_t *values, const int32_t *base, const uint64_t *offsets,
+                   const uint64_t *lastOffsets, size_t blocks, uint32_t *out)
 {
     for (size_t b = 0; b < blocks; ++b) {
-        const __m256i a = PickBlock(values, baseA[b], offsetsA + b);
-        const __m256i c = PickBlock(values, baseB[b], offsetsB + b);
-        Store8(out + 8 * b, And ? _mm256_and_si256(a, c) : _mm256_or_si256(a, c));
+        const __m256i low = Load8(values + base[b]), high = Load8(values + base[b] + 8);
+        const __m256i first = Pick(low, high, BlockOffsets(offsets + b));
+        const __m256i last = Pick(low, high, BlockOffsets(lastOffsets + b));
+        Store8(out + 8 * b, And ? _mm256_and_si256(first, last) : _mm256_or_si256(first, last));
     }
 }
 
-void CombineBlocks(const uint32_t *values, const int32_t *baseA, const uint64_t *offsetsA,
-                   const int32_t *baseB, const uint64_t *offsetsB, size_t blocks, bool useAnd,
-                   uint32_t *out)
+void CombineBlocks(const uint32_t *values, const int32_t *base, const uint64_t *offsets,
+                   const uint64_t *lastOffsets, size_t blocks, bool useAnd, uint32_t *out)
 {
     if (useAnd)
-        CombinePicked<true>(values, baseA, offsetsA, baseB, offsetsB, blocks, out);
+        CombinePicked<true>(values, base, offsets, lastOffsets, blocks, out);
     else
-        CombinePicked<false>(values, baseA, offsetsA, baseB, offsetsB, blocks, out);
+        CombinePicked<false>(values, base, offsets, lastOffsets, blocks, out);
 }
 
 } // namespace

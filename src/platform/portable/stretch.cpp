@@ -422,9 +422,10 @@ int32_t RowsAlike(const Axis &ay, int32_t y)
 }
 
 // The source row's span [low, low + span) as surface values, BLOCK_REACH
-// values of padding behind.
+// values of padding behind. For an 8-bit row, values may hold the values of
+// the indices at previous already (else previous is null).
 void ReadValues(const ImageKernels &k, const SourceImage &src, const uint8_t *row, int32_t low,
-                int32_t span, uint32_t *values)
+                int32_t span, const uint8_t *previous, uint32_t *values)
 {
     if (src.format.bpp != 8) {
         ConvertSpan(src, row, low, span, values);
@@ -432,7 +433,7 @@ void ReadValues(const ImageKernels &k, const SourceImage &src, const uint8_t *ro
     }
     const uint8_t *indices = row + low;
     const uint32_t n = static_cast<uint32_t>(span);
-    const uint32_t done = k.lookUpIndices(indices, n, src.table, values);
+    const uint32_t done = k.lookUpIndices(indices, previous, n, src.table, values);
     LookUpRun(indices + done, n - done, src.table, values + done);
 }
 
@@ -461,8 +462,8 @@ void DrawSingleBlocks(HDC__ *dc, const SourceImage &src, const Axis &ax, const A
             y += n;
             continue;
         }
+        ReadValues(k, src, row, low, span, above, values.data());
         above = src.format.bpp == 8 ? row + low : nullptr;
-        ReadValues(k, src, row, low, span, values.data());
         rows.clear();
         for (int32_t j = 0; j < n; ++j)
             rows.push_back(SurfaceRow(dc, y + j) + ax.lo);
@@ -494,7 +495,7 @@ void DrawSingle(HDC__ *dc, const SourceImage &src, const Axis &ax, const Axis &a
     // A row of true-colour pixels at 1:1 is converted straight into place.
     BlockPlan blocks;
     if (Kernels().spreadBlocks != nullptr && !(identity && src.format.bpp != 8) &&
-        PlanBlocks(column.data(), width, blocks)) {
+        PlanBlocks(column.data(), nullptr, width, blocks)) {
         DrawSingleBlocks(dc, src, ax, ay, column, low, span, blocks);
         return;
     }
@@ -635,31 +636,59 @@ void DrawSegments(const std::vector<Segment> &segments, const uint8_t *flat, con
         ReduceRange(acc, reduce, pending, width, useAnd, out);
 }
 
-// The group of destination row yi combined down its rows into values
-// (BLOCK_REACH of padding behind); more holds the same.
-void CombineRowValues(const ImageKernels &k, const SourceImage &src, const Axis &ay, size_t yi,
-                      int32_t low, int32_t span, bool useAnd, uint32_t *values, uint32_t *more)
-{
-    ReadValues(k, src, SourceRow(src, ay.first[yi]), low, span, values);
-    for (int32_t j = 1; j < ay.count[yi]; ++j) {
-        ReadValues(k, src, SourceRow(src, ay.first[yi] + ay.sDir * j), low, span, more);
-        CombineValues(values, more, static_cast<size_t>(span), useAnd);
+// The values of the first two rows of the last group drawn, each read over
+// what that row's slot held before (composed pictures change little from
+// row to row), and the group's rows combined.
+struct GroupRows {
+    std::vector<uint32_t> slot[2];
+    const uint8_t *indices[2] = {nullptr, nullptr}; // what each slot holds the values of
+    std::vector<uint32_t> more, combined;
+
+    explicit GroupRows(size_t values) : more(values), combined(values)
+    {
+        slot[0].resize(values);
+        slot[1].resize(values);
     }
+};
+
+// The surface values of destination row yi's group, combined down its rows
+// (only its first when they are alike); BLOCK_REACH values of padding behind.
+const uint32_t *GroupValues(const ImageKernels &k, const SourceImage &src, const Axis &ay,
+                            size_t yi, int32_t low, int32_t span, bool alike, bool useAnd,
+                            GroupRows &g)
+{
+    const int32_t count = alike ? 1 : ay.count[yi];
+    for (int32_t j = 0; j < std::min(count, 2); ++j) {
+        const uint8_t *row = SourceRow(src, ay.first[yi] + ay.sDir * j);
+        ReadValues(k, src, row, low, span, g.indices[j], g.slot[j].data());
+        g.indices[j] = src.format.bpp == 8 ? row + low : nullptr;
+    }
+    if (count == 1)
+        return g.slot[0].data();
+    const size_t n = static_cast<size_t>(span);
+    std::copy_n(g.slot[0].data(), n, g.combined.data());
+    CombineValues(g.combined.data(), g.slot[1].data(), n, useAnd);
+    for (int32_t j = 2; j < count; ++j) {
+        ReadValues(k, src, SourceRow(src, ay.first[yi] + ay.sDir * j), low, span, nullptr,
+                   g.more.data());
+        CombineValues(g.combined.data(), g.more.data(), n, useAnd);
+    }
+    return g.combined.data();
 }
 
 // DrawCombined where every pixel's group is one or two columns, with the
-// vector kernels that pick and combine a block of eight pixels at once: a's
-// and b's blocks read the first and the last column of each group.
+// vector kernels that pick and combine a block of eight pixels at once: the
+// plan's offsets and last offsets read the first and the last column of
+// each group.
 void DrawCombinedBlocks(HDC__ *dc, const SourceImage &src, const Axis &ax, const Axis &ay,
-                        int32_t low, int32_t span, const ReducePlan &reduce, const BlockPlan &a,
-                        const BlockPlan &b, bool useAnd)
+                        int32_t low, int32_t span, const ReducePlan &reduce, const BlockPlan &plan,
+                        bool useAnd)
 {
     const ImageKernels &k = Kernels();
     const size_t width = static_cast<size_t>(ax.hi - ax.lo);
-    const size_t tail = 8 * a.blocks;
-    std::vector<uint32_t> values(static_cast<size_t>(span) + BLOCK_REACH);
-    std::vector<uint32_t> more(values.size());
-    const uint8_t *above = nullptr;
+    const size_t tail = 8 * plan.blocks;
+    GroupRows rows(static_cast<size_t>(span) + BLOCK_REACH);
+    const uint8_t *above = nullptr; // the rows of the row above, when they were alike
     for (int32_t y = ay.lo; y < ay.hi; ++y) {
         const size_t yi = static_cast<size_t>(y - ay.lo);
         uint32_t *out = SurfaceRow(dc, y) + ax.lo;
@@ -667,7 +696,8 @@ void DrawCombinedBlocks(HDC__ *dc, const SourceImage &src, const Axis &ax, const
             for (int32_t j = 0; j < ay.count[yi + 1]; ++j)
                 PrefetchBytes(SourceRow(src, ay.first[yi + 1] + ay.sDir * j) + low,
                               static_cast<size_t>(span));
-        // A group whose rows are alike and repeat the row above's draws the same pixels.
+        // A group whose rows are alike and repeat the row above's draws the
+        // same pixels.
         const bool alike = src.format.bpp == 8 && GroupRowsAlike(src, ay, yi, low, span);
         const uint8_t *indices = alike ? SourceRow(src, ay.first[yi]) + low : nullptr;
         if (alike && RepeatsAbove(indices, above, span)) {
@@ -675,13 +705,10 @@ void DrawCombinedBlocks(HDC__ *dc, const SourceImage &src, const Axis &ax, const
             continue;
         }
         above = indices;
-        if (alike)
-            ReadValues(k, src, SourceRow(src, ay.first[yi]), low, span, values.data());
-        else
-            CombineRowValues(k, src, ay, yi, low, span, useAnd, values.data(), more.data());
-        k.combineBlocks(values.data(), a.base.data(), a.offsets.data(), b.base.data(),
-                        b.offsets.data(), a.blocks, useAnd, out);
-        ReduceRange(values.data(), reduce, tail, width, useAnd, out);
+        const uint32_t *values = GroupValues(k, src, ay, yi, low, span, alike, useAnd, rows);
+        k.combineBlocks(values, plan.base.data(), plan.offsets.data(), plan.lastOffsets.data(),
+                        plan.blocks, useAnd, out);
+        ReduceRange(values, reduce, tail, width, useAnd, out);
     }
 }
 
@@ -703,11 +730,10 @@ void DrawCombined(HDC__ *dc, const SourceImage &src, const Axis &ax, const Axis 
     }
     ReducePlan reduce;
     PlanReduce(lowest.data(), ax.count.data(), width, static_cast<size_t>(span), reduce);
-    BlockPlan firstColumns, lastColumns;
+    BlockPlan blocks;
     if (Kernels().combineBlocks != nullptr && !reduce.wide && reduce.levels == 1 &&
-        PlanBlocks(reduce.first.data(), width, firstColumns) &&
-        PlanBlocks(reduce.second.data(), width, lastColumns)) {
-        DrawCombinedBlocks(dc, src, ax, ay, low, span, reduce, firstColumns, lastColumns, useAnd);
+        PlanBlocks(reduce.first.data(), reduce.second.data(), width, blocks)) {
+        DrawCombinedBlocks(dc, src, ax, ay, low, span, reduce, blocks, useAnd);
         return;
     }
     std::vector<Segment> segments;

@@ -92,24 +92,42 @@ bool PlanRuns(const int32_t *lo, const int32_t *hi, size_t width, size_t span, R
     return true;
 }
 
-bool PlanBlocks(const int32_t *columns, size_t width, BlockPlan &plan)
+namespace {
+
+// The offsets of one block's eight pixels from base, a byte each; false when
+// one is 16 or more.
+bool BlockOffsets(const int32_t *block, int32_t base, uint64_t &offsets)
+{
+    offsets = 0;
+    for (int j = 0; j < 8; ++j) {
+        const int64_t offset = int64_t{block[j]} - base;
+        if (offset < 0 || offset >= 16)
+            return false;
+        offsets |= static_cast<uint64_t>(offset) << (8 * j);
+    }
+    return true;
+}
+
+} // namespace
+
+bool PlanBlocks(const int32_t *columns, const int32_t *lastColumns, size_t width, BlockPlan &plan)
 {
     plan = BlockPlan{};
     const size_t blocks = width / 8;
     plan.base.resize(blocks);
     plan.offsets.resize(blocks);
+    if (lastColumns != nullptr)
+        plan.lastOffsets.resize(blocks);
     for (size_t b = 0; b < blocks; ++b) {
         const int32_t *block = columns + 8 * b;
-        const int32_t base = *std::min_element(block, block + 8);
-        uint64_t offsets = 0;
-        for (int j = 0; j < 8; ++j) {
-            const int64_t offset = int64_t{block[j]} - base;
-            if (offset >= 16)
-                return false;
-            offsets |= static_cast<uint64_t>(offset) << (8 * j);
-        }
+        int32_t base = *std::min_element(block, block + 8);
+        if (lastColumns != nullptr)
+            base = std::min(base, *std::min_element(lastColumns + 8 * b, lastColumns + 8 * b + 8));
+        if (!BlockOffsets(block, base, plan.offsets[b]))
+            return false;
+        if (lastColumns != nullptr && !BlockOffsets(lastColumns + 8 * b, base, plan.lastOffsets[b]))
+            return false;
         plan.base[b] = base;
-        plan.offsets[b] = offsets;
     }
     plan.blocks = blocks;
     return true;

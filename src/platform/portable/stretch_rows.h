@@ -125,20 +125,23 @@ void DrawRuns(const uint8_t *indices, const uint32_t *table, size_t span, const 
 
 // Destination pixels eight at a time, for the vector kernels that pick each
 // block's pixels out of the sixteen values from its base (kernels.h): pixel
-// j of block b shows values[base[b] + byte j of offsets[b]]. The pixels after
-// the last whole block are left to the caller.
+// j of block b shows values[base[b] + byte j of offsets[b]] (and, where a
+// pixel combines two values, of lastOffsets[b]). The pixels after the last
+// whole block are left to the caller.
 struct BlockPlan {
     std::vector<int32_t> base;
     std::vector<uint64_t> offsets;
+    std::vector<uint64_t> lastOffsets;
     size_t blocks = 0;
 };
 
 // Values a row read through a block plan must hold past its span.
 enum : size_t { BLOCK_REACH = 16 };
 
-// From a map of width pixels to values[columns[i]]; false when some block's
-// pixels lie sixteen or more values apart.
-bool PlanBlocks(const int32_t *columns, size_t width, BlockPlan &plan);
+// From a map of width pixels to values[columns[i]], and to
+// values[lastColumns[i]] as well unless that is null; false when some
+// block's pixels lie sixteen or more values apart.
+bool PlanBlocks(const int32_t *columns, const int32_t *lastColumns, size_t width, BlockPlan &plan);
 
 // Asks for bytes [p, p + count) to be brought into the cache: the next
 // source row, while this one is drawn, so the surface's writes do not wait
