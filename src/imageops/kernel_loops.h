@@ -270,9 +270,15 @@ template <typename V> int32_t ShuffleRow(const uint8_t *source, uint8_t *out, co
 
 // ---------------------------------------------------------------- blit
 
-// Every covered row a block at a time; the plain loop takes each row's rest.
+// Every covered row a block at a time; the plain loop takes the rows
+// narrower than the narrowest block.
 template <typename V> void Blit8(const BlitRows &b, const int16_t table[256], const MatchPlan &plan)
 {
+    // Pieces narrower than a block (leaves, flowers, window bars) take the
+    // narrower vectors.
+    if constexpr (kHasHalf<V>)
+        if (b.width < V::kBytes)
+            return Blit8<typename V::Half>(b, table, plan);
     typename V::Reg keep[17], from[16], to[16];
     for (int32_t i = 0; i < plan.keepCount; ++i)
         keep[i] = V::Splat8(plan.keep[i]);
@@ -285,26 +291,33 @@ template <typename V> void Blit8(const BlitRows &b, const int16_t table[256], co
     const int32_t width = b.width;
     const int32_t keepCount = plan.keepCount;
     const int32_t mapCount = plan.mapCount;
+    auto block = [&](const uint8_t *src, uint8_t *dst) {
+        const auto s = V::Load(src);
+        auto kept = V::Equal8(s, keep[0]);
+        for (int32_t i = 1; i < keepCount; ++i)
+            kept = V::Or(kept, V::Equal8(s, keep[i]));
+        auto matched = V::Zero();
+        auto mapped = V::Zero();
+        for (int32_t i = 0; i < mapCount; ++i) {
+            const auto hit = V::Equal8(s, from[i]);
+            matched = V::Or(matched, hit);
+            mapped = V::Or(mapped, V::And(hit, to[i]));
+        }
+        const auto value = V::Or(mapped, V::AndNot(matched, s));
+        V::Store(dst, V::Select(kept, V::Load(dst), value));
+    };
     for (int32_t r = 0; r < b.rows; ++r) {
         uint8_t *dst = b.picture + r * b.pictureStride;
         const uint8_t *src = b.source + r * b.sourceStride;
         int32_t c = 0;
-        for (; c + V::kBytes <= width; c += V::kBytes) {
-            const auto s = V::Load(src + c);
-            auto kept = V::Equal8(s, keep[0]);
-            for (int32_t i = 1; i < keepCount; ++i)
-                kept = V::Or(kept, V::Equal8(s, keep[i]));
-            auto matched = V::Zero();
-            auto mapped = V::Zero();
-            for (int32_t i = 0; i < mapCount; ++i) {
-                const auto hit = V::Equal8(s, from[i]);
-                matched = V::Or(matched, hit);
-                mapped = V::Or(mapped, V::And(hit, to[i]));
-            }
-            const auto value = V::Or(mapped, V::AndNot(matched, s));
-            V::Store(dst + c, V::Select(kept, V::Load(dst + c), value));
-        }
-        if (c < width)
+        for (; c + V::kBytes <= width; c += V::kBytes)
+            block(src + c, dst + c);
+        // A pixel's result depends on its source byte alone (kept pixels
+        // keep theirs), so the last block may end at the row's end and go
+        // over pixels already done.
+        if (c < width && width >= V::kBytes)
+            block(src + width - V::kBytes, dst + width - V::kBytes);
+        else if (c < width)
             MapTail(src, dst, c, width, table);
     }
 }
