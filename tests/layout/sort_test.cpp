@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <random>
 #include <vector>
 
 namespace {
@@ -80,6 +81,27 @@ TEST(DrawOrderSort, OnlyTheFirstCountRecordsTakePart)
     EXPECT_EQ(pieces[0].templateIndex, 1);
     EXPECT_EQ(pieces[1].templateIndex, 0);
     EXPECT_EQ(pieces[2].templateIndex, 2);
+}
+
+// Many keys, few distinct: the order a pass of exchanges on strictly greater
+// keys gives.
+TEST(DrawOrderSort, MatchesRepeatedExchangePasses)
+{
+    std::mt19937 rng(7);
+    std::vector<uint16_t> keys(500);
+    for (uint16_t &k : keys)
+        k = static_cast<uint16_t>(rng() % 3 == 0 ? 0xFFF0 + rng() % 16 : rng() % 40);
+    std::vector<PlacedPiece> pieces = WithKeys(keys), expected = pieces;
+    for (bool exchanged = true; exchanged;) {
+        exchanged = false;
+        for (size_t i = 0; i + 1 < expected.size(); ++i)
+            if (expected[i].drawOrder > expected[i + 1].drawOrder) {
+                std::swap(expected[i], expected[i + 1]);
+                exchanged = true;
+            }
+    }
+    SortByDrawOrder(static_cast<int32_t>(pieces.size()), pieces.data());
+    EXPECT_EQ(std::memcmp(pieces.data(), expected.data(), pieces.size() * sizeof(PlacedPiece)), 0);
 }
 
 } // namespace
