@@ -21,36 +21,29 @@ int32_t SubstitutionCount(const PlacedPiece *piece)
 }
 
 // What a source value becomes over the picture: KEEP, or the value to write.
+// The first pair that lists a value decides it, so the pairs are laid in
+// from the last.
 void BuildTable8(const PlacedPiece *piece, uint8_t keyIndex, int16_t table[256])
 {
-    int32_t pairs = SubstitutionCount(piece);
     int32_t noReplacement = (piece->flags & PIECE_TRANSPARENT) ? piece->transparentIndex : 256;
-    for (int32_t s = 0; s < 256; ++s) {
-        int16_t result = static_cast<int16_t>(s);
-        for (int32_t i = 0; i < pairs; ++i) {
-            if (piece->mapFrom[i] == s) {
-                result = piece->mapTo[i] == noReplacement ? KEEP : piece->mapTo[i];
-                break;
-            }
-        }
-        table[s] = s == keyIndex ? KEEP : result;
-    }
+    for (int32_t s = 0; s < 256; ++s)
+        table[s] = static_cast<int16_t>(s);
+    for (int32_t i = SubstitutionCount(piece) - 1; i >= 0; --i)
+        table[piece->mapFrom[i]] = piece->mapTo[i] == noReplacement ? KEEP : piece->mapTo[i];
+    table[keyIndex] = KEEP;
 }
 
-// The 4-bit path has no no-replacement value; results are nibbles.
+// The 4-bit path has no no-replacement value; results are nibbles, and
+// pairs whose source is not a nibble match nothing.
 void BuildTable4(const PlacedPiece *piece, uint8_t keyIndex, int16_t table[16])
 {
-    int32_t pairs = SubstitutionCount(piece);
-    for (int32_t s = 0; s < 16; ++s) {
-        int16_t result = static_cast<int16_t>(s);
-        for (int32_t i = 0; i < pairs; ++i) {
-            if (piece->mapFrom[i] == s) {
-                result = static_cast<int16_t>(piece->mapTo[i] & 0x0F);
-                break;
-            }
-        }
-        table[s] = s == keyIndex ? KEEP : result;
-    }
+    for (int32_t s = 0; s < 16; ++s)
+        table[s] = static_cast<int16_t>(s);
+    for (int32_t i = SubstitutionCount(piece) - 1; i >= 0; --i)
+        if (piece->mapFrom[i] < 16)
+            table[piece->mapFrom[i]] = static_cast<int16_t>(piece->mapTo[i] & 0x0F);
+    if (keyIndex < 16)
+        table[keyIndex] = KEEP;
 }
 
 uint8_t GetNibble(const uint8_t *row, int32_t column)
