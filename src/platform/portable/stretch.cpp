@@ -666,8 +666,7 @@ const uint32_t *GroupValues(const ImageKernels &k, const SourceImage &src, const
     if (count == 1)
         return g.slot[0].data();
     const size_t n = static_cast<size_t>(span);
-    std::copy_n(g.slot[0].data(), n, g.combined.data());
-    CombineValues(g.combined.data(), g.slot[1].data(), n, useAnd);
+    CombinePair(g.slot[0].data(), g.slot[1].data(), n, useAnd, g.combined.data());
     for (int32_t j = 2; j < count; ++j) {
         ReadValues(k, src, SourceRow(src, ay.first[yi] + ay.sDir * j), low, span, nullptr,
                    g.more.data());

@@ -53,15 +53,16 @@ void Store4(uint32_t *p, __m128i v)
 }
 #endif
 
-template <typename Op> void Combine(uint32_t *acc, const uint32_t *values, size_t count)
+template <typename Op>
+void Combine(const uint32_t *a, const uint32_t *b, size_t count, uint32_t *out)
 {
     size_t x = 0;
 #if PP_STRETCH_SSE2
     for (; x + 4 <= count; x += 4)
-        Store4(acc + x, Op::Of(Load4(acc + x), Load4(values + x)));
+        Store4(out + x, Op::Of(Load4(a + x), Load4(b + x)));
 #endif
     for (; x < count; ++x)
-        acc[x] = Op::Of(acc[x], values[x]);
+        out[x] = Op::Of(a[x], b[x]);
 }
 
 template <typename Op>
@@ -218,10 +219,15 @@ void CombineIndexGroups(const uint8_t *indices, const uint32_t *table, const int
 
 void CombineValues(uint32_t *acc, const uint32_t *values, size_t count, bool useAnd)
 {
+    CombinePair(acc, values, count, useAnd, acc);
+}
+
+void CombinePair(const uint32_t *a, const uint32_t *b, size_t count, bool useAnd, uint32_t *out)
+{
     if (useAnd)
-        Combine<AndOp>(acc, values, count);
+        Combine<AndOp>(a, b, count, out);
     else
-        Combine<OrOp>(acc, values, count);
+        Combine<OrOp>(a, b, count, out);
 }
 
 void CombineIndexRows(const uint8_t *const *rows, size_t rowCount, size_t count,

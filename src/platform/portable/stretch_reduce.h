@@ -17,6 +17,9 @@
 // acc[x] = acc[x] op values[x] for x < count.
 void CombineValues(uint32_t *acc, const uint32_t *values, size_t count, bool useAnd);
 
+// out[x] = a[x] op b[x] for x < count.
+void CombinePair(const uint32_t *a, const uint32_t *b, size_t count, bool useAnd, uint32_t *out);
+
 // acc[x] = table[rows[0][x]] op ... op table[rows[rowCount - 1][x]] for
 // x < count; rowCount is at least 1. flat[c] is set to 1 where the result is
 // one value over full chunk c (SPREAD_CHUNK columns), else 0.
