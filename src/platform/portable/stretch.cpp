@@ -255,29 +255,30 @@ void ConvertSpan(const SourceImage &src, const uint8_t *row, int32_t x0, int32_t
 
 using Wide = __int128;
 
-template <typename T> T CeilDiv(T a, T b)
+// floor((step * d + offset) / divisor) for count values of d from first
+// on: the quotient and remainder are carried from one d to the next, which
+// spares a division per pixel. step >= 0 and divisor > 0; only the first
+// product may need more than 64 bits.
+void FloorSeries(int64_t step, int64_t offset, int64_t divisor, int64_t first, size_t count,
+                 std::vector<int64_t> &out)
 {
-    return a >= 0 ? (a + b - 1) / b : -((-a) / b);
-}
-
-// The source pixel destination pixel d shows when dst >= src. Extents are
-// at most 2^31, so (2d + 1) * src stays below 2^63.
-int64_t EnlargeSource(int64_t d, int64_t dst, int64_t src)
-{
-    if (dst == src)
-        return d;
-    return ((2 * d + 1) * src - 1) / (2 * dst);
-}
-
-// The first source pixel of destination pixel d's group when dst < src.
-int64_t GroupStart(int64_t d, int64_t dst, int64_t src)
-{
-    int64_t start;
-    if (src < (int64_t{1} << 30) && d < (int64_t{1} << 30))
-        start = CeilDiv<int64_t>(2 * src * d + 1 - dst, 2 * dst);
-    else
-        start = static_cast<int64_t>(CeilDiv<Wide>(2 * Wide{src} * d + 1 - dst, 2 * Wide{dst}));
-    return start < 0 ? 0 : start;
+    const Wide n = Wide{step} * first + offset;
+    Wide q = n / divisor;
+    if (n % divisor < 0)
+        --q;
+    auto quotient = static_cast<int64_t>(q);
+    auto remainder = static_cast<int64_t>(n - q * divisor);
+    const int64_t stepQuotient = step / divisor, stepRemainder = step % divisor;
+    out.resize(count);
+    for (size_t k = 0; k < count; ++k) {
+        out[k] = quotient;
+        quotient += stepQuotient;
+        remainder += stepRemainder;
+        if (remainder >= divisor) {
+            remainder -= divisor;
+            ++quotient;
+        }
+    }
 }
 
 // One axis of the mapping over the visible destination pixels.
@@ -330,21 +331,29 @@ bool SetUpAxis(int64_t dOrigin, int64_t dExtent, int64_t sOrigin, int64_t sExten
 }
 
 // Fills the nearest-neighbour groups and trims the visible range to the
-// pixels that have a source pixel in the bitmap.
+// pixels that have a source pixel in the bitmap. Destination pixel d shows
+// source pixel ((2d + 1) src - 1) / (2 dst) when enlarging; shrinking, its
+// group starts at the first source pixel s with (2s + 1) dst - 1 >= 2 d src
+// (so the groups tile the source), that is at (2 d src + dst) / (2 dst).
 bool MapNearest(Axis &axis)
 {
     size_t size = static_cast<size_t>(axis.hi - axis.lo);
     axis.first.assign(size, 0);
     axis.count.assign(size, 0);
+    // The visible pixels' d run one way or the other over [dLow, dLow + size).
+    const int64_t dLow = std::min(axis.Index(axis.lo), axis.Index(axis.hi - 1));
+    std::vector<int64_t> start;
+    FloorSeries(2 * axis.src, axis.shrinking ? axis.dst : axis.src - 1, 2 * axis.dst, dLow,
+                size + 1, start);
     size_t firstUsed = size, lastUsed = 0;
     for (size_t i = 0; i < size; ++i) {
-        int64_t d = axis.Index(axis.lo + static_cast<int32_t>(i));
+        const auto k = static_cast<size_t>(axis.Index(axis.lo + static_cast<int32_t>(i)) - dLow);
         int64_t a, b;
         if (axis.shrinking) {
-            a = GroupStart(d, axis.dst, axis.src);
-            b = GroupStart(d + 1, axis.dst, axis.src);
+            a = std::max<int64_t>(start[k], 0);
+            b = std::max<int64_t>(start[k + 1], 0);
         } else {
-            a = EnlargeSource(d, axis.dst, axis.src);
+            a = start[k];
             b = a + 1;
         }
         a = std::max(a, axis.inLo);
