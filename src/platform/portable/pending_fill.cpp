@@ -4,6 +4,7 @@
 // of the grey is written, when the surface is next read or drawn on in a way
 // that cannot be tracked.
 #include "platform/portable/device.h"
+#include "platform/portable/stretch_rows.h"
 
 #include <algorithm>
 
@@ -41,7 +42,7 @@ void FillRowAround(HDC__ *dc, const PendingFill &f, int32_t y)
             x = skipTo;
             continue;
         }
-        std::fill(row + x, row + next, f.pixel);
+        FillRun(row + x, static_cast<size_t>(next - x), f.pixel);
         x = next;
     }
 }
@@ -100,6 +101,6 @@ void DeferFill(HDC__ *dc, DeviceRect v, uint32_t pixel)
     MarkSurfaceWritten(dc, v);
     for (int32_t y = v.top; y < v.bottom; ++y) {
         uint32_t *row = dc->pixels + static_cast<size_t>(y) * static_cast<size_t>(dc->width);
-        std::fill(row + v.left, row + v.right, pixel);
+        FillRun(row + v.left, static_cast<size_t>(v.right - v.left), pixel);
     }
 }
