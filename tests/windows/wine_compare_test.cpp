@@ -23,6 +23,7 @@
 #include <fstream>
 #include <map>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -203,6 +204,28 @@ const ArchRun &RunFor(const Arch &arch)
             GTEST_SKIP() << "PP_WINE_DIR is not set; scripts/run-windows-tests runs these";        \
     } while (0)
 
+// Whether Wine of the architecture's bitness is there to run its hosts:
+// scripts/run-windows-tests lists the bitnesses it has in PP_WINE_ARCHS
+// (all when unset).
+bool WineRuns(const Arch &arch)
+{
+    const char *archs = std::getenv("PP_WINE_ARCHS");
+    if (archs == nullptr)
+        return true;
+    std::istringstream names(archs);
+    for (std::string name; names >> name;)
+        if (name == arch.name)
+            return true;
+    return false;
+}
+
+#define REQUIRE_WINE_RUNS(arch)                                                                    \
+    do {                                                                                           \
+        REQUIRE_WINE();                                                                            \
+        if (!WineRuns(arch))                                                                       \
+            GTEST_SKIP() << "no Wine for " << (arch).name << " here (PP_WINE_ARCHS)";              \
+    } while (0)
+
 class WineDll : public ::testing::TestWithParam<Arch> {};
 
 TEST_P(WineDll, ExportsExactlyTheThreeUndecoratedNames)
@@ -237,8 +260,8 @@ TEST_P(WineDll, ImportsOnlySystemDlls)
 // releases all of it. Both hosts (GetProcAddress and import library) agree.
 TEST_P(WineDll, ExportsUseTheWinapiConvention)
 {
-    REQUIRE_WINE();
     const Arch &arch = GetParam();
+    REQUIRE_WINE_RUNS(arch);
     const ArchRun &run = RunFor(arch);
     ASSERT_TRUE(run.error.empty()) << run.error;
     std::vector<std::string> expected;
@@ -250,7 +273,7 @@ TEST_P(WineDll, ExportsUseTheWinapiConvention)
 
 TEST_P(WineDll, EveryPictureWasDrawnByBothHosts)
 {
-    REQUIRE_WINE();
+    REQUIRE_WINE_RUNS(GetParam());
     const ArchRun &run = RunFor(GetParam());
     ASSERT_TRUE(run.error.empty()) << run.error;
     std::vector<std::string> names = ppwine::BuildScenes(GetParam().pe32plus).Pictures();
@@ -311,8 +334,8 @@ std::string ExpectedPaintResult(const std::string &picture)
 
 TEST_P(WinePicture, MatchesThePortableLayer)
 {
-    REQUIRE_WINE();
     const PictureCase &c = GetParam();
+    REQUIRE_WINE_RUNS(c.arch);
     const ArchRun &run = RunFor(c.arch);
     ASSERT_TRUE(run.error.empty()) << run.error;
     auto mine = run.portable.pictures.find(c.picture);
@@ -336,7 +359,7 @@ TEST_P(WinePicture, MatchesThePortableLayer)
 // The random batch: every call result and every pixel of every picture.
 TEST_P(WineDll, RandomBatchMatchesThePortableLayer)
 {
-    REQUIRE_WINE();
+    REQUIRE_WINE_RUNS(GetParam());
     const ArchRun &run = RunFor(GetParam());
     ASSERT_TRUE(run.error.empty()) << run.error;
     for (const auto &[variant, outcome] : run.wine) {
