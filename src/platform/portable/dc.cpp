@@ -203,7 +203,7 @@ extern "C" int GetDeviceCaps(HDC hdc, int index)
     if (dc == nullptr)
         return 0;
     int result = DeviceCaps(dc, index);
-    CallRecord("GetDeviceCaps").Int(index).Finish(dc, result);
+    CallRecord("GetDeviceCaps", dc).Int(index).Finish(dc, result);
     return result;
 }
 
@@ -217,7 +217,7 @@ extern "C" int SetStretchBltMode(HDC hdc, int mode)
         result = dc->stretchMode;
         dc->stretchMode = mode;
     }
-    CallRecord("SetStretchBltMode").Int(mode).Finish(dc, result);
+    CallRecord("SetStretchBltMode", dc).Int(mode).Finish(dc, result);
     return result;
 }
 
@@ -226,7 +226,7 @@ extern "C" int GetStretchBltMode(HDC hdc)
     HDC__ *dc = LiveDevice(hdc);
     if (dc == nullptr)
         return 0;
-    CallRecord("GetStretchBltMode").Finish(dc, dc->stretchMode);
+    CallRecord("GetStretchBltMode", dc).Finish(dc, dc->stretchMode);
     return dc->stretchMode;
 }
 
@@ -235,7 +235,7 @@ extern "C" BOOL FillRgn(HDC hdc, HRGN region, HBRUSH brush)
     HDC__ *dc = LiveDevice(hdc);
     if (dc == nullptr)
         return FALSE;
-    CallRecord record("FillRgn");
+    CallRecord record("FillRgn", dc);
     record.Object(region).Object(brush);
     HGDIOBJ__ *rgn = UsableObject(region, GdiKind::Region);
     HGDIOBJ__ *fill = UsableObject(brush, GdiKind::Brush);
@@ -251,7 +251,7 @@ extern "C" BOOL FrameRgn(HDC hdc, HRGN region, HBRUSH brush, int width, int heig
     HDC__ *dc = LiveDevice(hdc);
     if (dc == nullptr)
         return FALSE;
-    CallRecord record("FrameRgn");
+    CallRecord record("FrameRgn", dc);
     record.Object(region).Object(brush).Int(width).Int(height);
     HGDIOBJ__ *rgn = UsableObject(region, GdiKind::Region);
     HGDIOBJ__ *fill = UsableObject(brush, GdiKind::Brush);

@@ -170,9 +170,12 @@ uint32_t BrushPixel(const HDC__ *dc, COLORREF color);
 
 // Builds one log entry; Finish files it with the device context or in the
 // object log (when the context is null), when logging is on there.
+// One call for the log of dc (the object log when dc is null), the same dc
+// Finish is given. While that log is off nothing is formatted: a host that
+// paints for hours with recording off spends nothing on it.
 class CallRecord {
   public:
-    explicit CallRecord(const char *name);
+    CallRecord(const char *name, const HDC__ *dc);
     CallRecord &Int(int64_t value);
     CallRecord &Hex(uint32_t value);
     CallRecord &Object(HGDIOBJ object);
@@ -180,8 +183,11 @@ class CallRecord {
     DeviceCall &Entry() { return call_; }
     void Finish(HDC__ *dc, int64_t result, const std::string &resultText);
     void Finish(HDC__ *dc, int64_t result);
+    // The result is an object, logged by what it holds.
+    void FinishObject(HDC__ *dc, HGDIOBJ object);
 
   private:
+    bool on_;
     DeviceCall call_;
 };
 

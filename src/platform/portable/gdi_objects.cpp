@@ -213,14 +213,19 @@ std::string DescribeObject(HGDIOBJ object)
     return "invalid";
 }
 
-CallRecord::CallRecord(const char *name)
+CallRecord::CallRecord(const char *name, const HDC__ *dc)
+    : on_(dc != nullptr ? dc->log.on : Table().objectLog.on)
 {
+    if (!on_)
+        return;
     call_.name = name;
     call_.text = name;
 }
 
 CallRecord &CallRecord::Int(int64_t value)
 {
+    if (!on_)
+        return *this;
     call_.args.push_back(value);
     call_.text += Format(" %lld", value);
     return *this;
@@ -228,6 +233,8 @@ CallRecord &CallRecord::Int(int64_t value)
 
 CallRecord &CallRecord::Hex(uint32_t value)
 {
+    if (!on_)
+        return *this;
     call_.args.push_back(value);
     call_.text += Format(" 0x%08llx", value);
     return *this;
@@ -235,6 +242,8 @@ CallRecord &CallRecord::Hex(uint32_t value)
 
 CallRecord &CallRecord::Object(HGDIOBJ object)
 {
+    if (!on_)
+        return *this;
     call_.args.push_back(ObjectArg(object));
     call_.text += " " + DescribeObject(object);
     return *this;
@@ -242,6 +251,8 @@ CallRecord &CallRecord::Object(HGDIOBJ object)
 
 CallRecord &CallRecord::Text(const std::string &text)
 {
+    if (!on_)
+        return *this;
     call_.text += " " + text;
     return *this;
 }
@@ -249,7 +260,10 @@ CallRecord &CallRecord::Text(const std::string &text)
 void CallRecord::Finish(HDC__ *dc, int64_t result, const std::string &resultText)
 {
     HandleTable &table = Table();
+    // Every call takes a number, logged or not, as it always has.
     call_.seq = table.nextSeq++;
+    if (!on_)
+        return;
     call_.result = result;
     call_.text += " -> " + resultText;
     CallLog &log = dc != nullptr ? dc->log : table.objectLog;
@@ -259,7 +273,12 @@ void CallRecord::Finish(HDC__ *dc, int64_t result, const std::string &resultText
 
 void CallRecord::Finish(HDC__ *dc, int64_t result)
 {
-    Finish(dc, result, Format("%lld", result));
+    Finish(dc, result, on_ ? Format("%lld", result) : std::string());
+}
+
+void CallRecord::FinishObject(HDC__ *dc, HGDIOBJ object)
+{
+    Finish(dc, ObjectArg(object), on_ ? DescribeObject(object) : std::string());
 }
 
 namespace {
@@ -364,7 +383,7 @@ extern "C" void ppGdiSetLogLimits(uint32_t maxEntries, uint32_t maxBytes)
 extern "C" HRGN CreateRectRgn(int left, int top, int right, int bottom)
 {
     if (CreationFails()) {
-        CallRecord("CreateRectRgn")
+        CallRecord("CreateRectRgn", nullptr)
             .Int(left)
             .Int(top)
             .Int(right)
@@ -374,28 +393,28 @@ extern "C" HRGN CreateRectRgn(int left, int top, int right, int bottom)
     }
     HGDIOBJ region = NewObject(GdiKind::Region);
     region->rect = NormalisedRect(left, top, right, bottom);
-    CallRecord record("CreateRectRgn");
+    CallRecord record("CreateRectRgn", nullptr);
     record.Int(left).Int(top).Int(right).Int(bottom);
-    record.Finish(nullptr, ObjectArg(region), DescribeObject(region));
+    record.FinishObject(nullptr, region);
     return region;
 }
 
 extern "C" HBRUSH CreateSolidBrush(COLORREF color)
 {
     if (CreationFails()) {
-        CallRecord("CreateSolidBrush").Hex(color).Finish(nullptr, 0, "null");
+        CallRecord("CreateSolidBrush", nullptr).Hex(color).Finish(nullptr, 0, "null");
         return nullptr;
     }
     HGDIOBJ brush = NewObject(GdiKind::Brush);
     brush->color = color;
-    CallRecord record("CreateSolidBrush");
-    record.Hex(color).Finish(nullptr, ObjectArg(brush), DescribeObject(brush));
+    CallRecord record("CreateSolidBrush", nullptr);
+    record.Hex(color).FinishObject(nullptr, brush);
     return brush;
 }
 
 extern "C" BOOL DeleteObject(HGDIOBJ object)
 {
-    CallRecord record("DeleteObject");
+    CallRecord record("DeleteObject", nullptr);
     record.Object(object);
     HGDIOBJ__ *usable = UsableObject(object);
     BOOL result = usable != nullptr ? TRUE : FALSE;
@@ -412,7 +431,7 @@ extern "C" BOOL DeleteObject(HGDIOBJ object)
 
 extern "C" BOOL UnrealizeObject(HGDIOBJ object)
 {
-    CallRecord record("UnrealizeObject");
+    CallRecord record("UnrealizeObject", nullptr);
     record.Object(object);
     HGDIOBJ__ *usable = UsableObject(object);
     if (usable != nullptr && usable->kind == GdiKind::Palette)
@@ -427,7 +446,7 @@ extern "C" HGDIOBJ SelectObject(HDC hdc, HGDIOBJ object)
     HDC__ *dc = LiveDevice(hdc);
     if (dc == nullptr)
         return nullptr;
-    CallRecord record("SelectObject");
+    CallRecord record("SelectObject", dc);
     record.Object(object);
     HGDIOBJ__ *usable = UsableObject(object);
     if (usable != nullptr && usable->kind == GdiKind::Region) {
@@ -443,7 +462,7 @@ extern "C" HGDIOBJ SelectObject(HDC hdc, HGDIOBJ object)
         HGDIOBJ previous = dc->brush;
         HoldObject(usable);
         dc->brush = usable;
-        record.Finish(dc, ObjectArg(previous), DescribeObject(previous));
+        record.FinishObject(dc, previous);
         ReleaseObject(previous);
         return previous;
     }

@@ -115,7 +115,7 @@ uint32_t BrushPixel(const HDC__ *dc, COLORREF color)
 
 extern "C" HPALETTE CreatePalette(const LOGPALETTE *palette)
 {
-    CallRecord record("CreatePalette");
+    CallRecord record("CreatePalette", nullptr);
     if (palette == nullptr) {
         record.Text("null").Finish(nullptr, 0, "null");
         return nullptr;
@@ -127,7 +127,7 @@ extern "C" HPALETTE CreatePalette(const LOGPALETTE *palette)
     }
     HGDIOBJ object = NewObject(GdiKind::Palette);
     object->entries.assign(palette->palPalEntry, palette->palPalEntry + palette->palNumEntries);
-    record.Finish(nullptr, ObjectArg(object), DescribeObject(object));
+    record.FinishObject(nullptr, object);
     return object;
 }
 
@@ -136,7 +136,7 @@ extern "C" HPALETTE SelectPalette(HDC hdc, HPALETTE palette, BOOL forceBackgroun
     HDC__ *dc = LiveDevice(hdc);
     if (dc == nullptr)
         return nullptr;
-    CallRecord record("SelectPalette");
+    CallRecord record("SelectPalette", dc);
     record.Object(palette).Int(forceBackground);
     HGDIOBJ__ *usable = UsableObject(palette, GdiKind::Palette);
     if (usable == nullptr) {
@@ -147,7 +147,7 @@ extern "C" HPALETTE SelectPalette(HDC hdc, HPALETTE palette, BOOL forceBackgroun
     HoldObject(usable);
     dc->palette = usable;
     dc->paletteBackground = forceBackground != FALSE;
-    record.Finish(dc, ObjectArg(previous), DescribeObject(previous));
+    record.FinishObject(dc, previous);
     ReleaseObject(previous);
     return previous;
 }
@@ -158,6 +158,6 @@ extern "C" UINT RealizePalette(HDC hdc)
     if (dc == nullptr)
         return 0;
     UINT entered = Realise(dc, dc->palette);
-    CallRecord("RealizePalette").Finish(dc, entered);
+    CallRecord("RealizePalette", dc).Finish(dc, entered);
     return entered;
 }

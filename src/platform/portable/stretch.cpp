@@ -1084,7 +1084,7 @@ extern "C" int StretchDIBits(HDC hdc, int xDest, int yDest, int destWidth, int d
     int result = Stretch(dc, xDest, yDest, destWidth, destHeight, xSrc, ySrc, srcWidth, srcHeight,
                          bits, info, usage, rop, format, valid);
     if (dc->log.on) {
-        CallRecord record("StretchDIBits");
+        CallRecord record("StretchDIBits", dc);
         record.Int(xDest).Int(yDest).Int(destWidth).Int(destHeight);
         record.Int(xSrc).Int(ySrc).Int(srcWidth).Int(srcHeight);
         record.Text(LogBitmap(record.Entry(), bits, info, usage, valid ? &format : nullptr,
