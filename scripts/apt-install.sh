@@ -10,7 +10,7 @@
 apt_install() {
   export DEBIAN_FRONTEND=noninteractive
   local attempt
-  for attempt in 1 2 3 4 5 6; do
+  for attempt in 1 2 3; do
     apt-get update -qq 2>&1 | grep '^E:' | head -3 >&2 || true
     if apt-get install -y -qq -o DPkg::Lock::Timeout=900 "$@"; then
       return 0
