@@ -70,13 +70,16 @@ void FilterRow(const uint8_t *above, const uint8_t *row, const uint8_t *below, u
 }
 
 // The driver's weights (no corner weight, no offset, divisor 5) with sums
-// that stay within 16 bits can be computed 8 pixels to a register.
+// that stay within 16 bits can be computed 8 pixels to a register; weights
+// that fit a signed byte can multiply the pixels as bytes (the edge weight
+// always does when the sums fit).
 bool SixteenBitCase(int32_t cornerWeight, int32_t edgeWeight, int32_t centreWeight, int32_t divisor,
                     int32_t offset)
 {
     int64_t largest = 1020 * (edgeWeight < 0 ? -int64_t{edgeWeight} : int64_t{edgeWeight}) +
                       255 * (centreWeight < 0 ? -int64_t{centreWeight} : int64_t{centreWeight});
-    return cornerWeight == 0 && offset == 0 && divisor == 5 && largest <= 32767;
+    return cornerWeight == 0 && offset == 0 && divisor == 5 && largest <= 32767 &&
+           centreWeight >= -128 && centreWeight <= 127;
 }
 
 // Filters the inner rows into the work buffer. A row of the picture is read

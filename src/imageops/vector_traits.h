@@ -84,6 +84,10 @@ template <typename Isa> struct Vec128 {
     {
         return _mm_mulhi_epu16(a, b);
     }
+    static Reg MulHigh16(Reg a, Reg b)
+    {
+        return _mm_mulhi_epi16(a, b);
+    }
     static Reg Max16(Reg a, Reg b)
     {
         return _mm_max_epi16(a, b);
@@ -107,6 +111,10 @@ template <typename Isa> struct Vec128 {
     template <int N> static Reg ShiftLeft16(Reg v)
     {
         return _mm_slli_epi16(v, N);
+    }
+    template <int N> static Reg ShiftRightArith16(Reg v)
+    {
+        return _mm_srai_epi16(v, N);
     }
     template <int N> static Reg ShiftRight64(Reg v)
     {
@@ -221,12 +229,14 @@ template <typename Isa> struct Vec256 {
     static Reg Add32(Reg a, Reg b) { return _mm256_add_epi32(a, b); }
     static Reg MulLow16(Reg a, Reg b) { return _mm256_mullo_epi16(a, b); }
     static Reg MulHighU16(Reg a, Reg b) { return _mm256_mulhi_epu16(a, b); }
+    static Reg MulHigh16(Reg a, Reg b) { return _mm256_mulhi_epi16(a, b); }
     static Reg Max16(Reg a, Reg b) { return _mm256_max_epi16(a, b); }
     static Reg Min16(Reg a, Reg b) { return _mm256_min_epi16(a, b); }
     static Reg MulAdd16(Reg a, Reg b) { return _mm256_madd_epi16(a, b); }
     static Reg MulU32(Reg a, Reg b) { return _mm256_mul_epu32(a, b); }
     template <int N> static Reg ShiftRight16(Reg v) { return _mm256_srli_epi16(v, N); }
     template <int N> static Reg ShiftLeft16(Reg v) { return _mm256_slli_epi16(v, N); }
+    template <int N> static Reg ShiftRightArith16(Reg v) { return _mm256_srai_epi16(v, N); }
     template <int N> static Reg ShiftRight64(Reg v) { return _mm256_srli_epi64(v, N); }
     template <int N> static Reg ShiftLeft64(Reg v) { return _mm256_slli_epi64(v, N); }
     static Reg ShiftRight16(Reg v, __m128i count) { return _mm256_srl_epi16(v, count); }

@@ -113,6 +113,30 @@ TEST(Differential, AdjustBrightAndReplaceIndex)
     pptest::AtEveryVectorLevel(CheckAdjustBrightAndReplaceIndex);
 }
 
+// Filters one picture and compares picture and work buffer with the
+// step-by-step version.
+void CheckFilterOnce(const std::vector<uint8_t> &before, int32_t width, int32_t height,
+                     int32_t stride, uint8_t bg, const pptest::Weights &w)
+{
+    std::vector<uint8_t> expected = pptest::ReferenceFilter(before, width, height, stride, bg, w);
+    const bool nothing = w.corner == 0 && w.edge == 0 && w.centre == 0 && w.offset == 0;
+    if (nothing)
+        expected = before;
+
+    Guarded pixels(before.size()), work(before.size(), 0xCC);
+    pixels.Assign(before);
+    FilterPic(pixels.data(), work.data(), width, height, stride, bg, w.corner, w.edge, w.centre,
+              w.divisor, w.offset, w.force);
+    ASSERT_EQ(pixels.Contents(), expected)
+        << width << "x" << height << " stride " << stride << " bg " << int{bg} << " edge " << w.edge
+        << " centre " << w.centre << " force " << w.force;
+    // The work buffer ends as a copy of the filtered picture, as before.
+    if (!nothing) {
+        ASSERT_EQ(work.Contents(), expected);
+    }
+    ASSERT_TRUE(pixels.GuardsIntact() && work.GuardsIntact());
+}
+
 void CheckFilterPic()
 {
     std::mt19937 rng(22);
@@ -125,30 +149,43 @@ void CheckFilterPic()
         if (trial % 5 == 0) // other weights: the plain path, or wider sums
             w = {RandomIn(rng, -2, 2),    RandomIn(rng, -40, 40), RandomIn(rng, -60, 130),
                  RandomIn(rng, 0, 6) - 1, RandomIn(rng, -9, 9),   RandomIn(rng, 0, 1)};
-        std::vector<uint8_t> before = Picture(rng, width, height, stride, bg);
-        std::vector<uint8_t> expected =
-            pptest::ReferenceFilter(before, width, height, stride, bg, w);
-        if (w.corner == 0 && w.edge == 0 && w.centre == 0 && w.offset == 0)
-            expected = before;
-
-        Guarded pixels(before.size()), work(before.size(), 0xCC);
-        pixels.Assign(before);
-        FilterPic(pixels.data(), work.data(), width, height, stride, bg, w.corner, w.edge, w.centre,
-                  w.divisor, w.offset, w.force);
-        ASSERT_EQ(pixels.Contents(), expected)
-            << width << "x" << height << " stride " << stride << " bg " << int{bg} << " edge "
-            << w.edge << " centre " << w.centre << " force " << w.force;
-        // The work buffer ends as a copy of the filtered picture, as before.
-        if (!(w.corner == 0 && w.edge == 0 && w.centre == 0 && w.offset == 0)) {
-            ASSERT_EQ(work.Contents(), expected);
-        }
-        ASSERT_TRUE(pixels.GuardsIntact() && work.GuardsIntact());
+        CheckFilterOnce(Picture(rng, width, height, stride, bg), width, height, stride, bg, w);
+        if (::testing::Test::HasFatalFailure())
+            return;
     }
 }
 
 TEST(Differential, FilterPic)
 {
     pptest::AtEveryVectorLevel(CheckFilterPic);
+}
+
+// Weights at the ends of the vectored case: the driver's strongest
+// strengths whose sums fit 16 bits (15, -16) and the next ones (16, -17),
+// centre weights at the ends of a signed byte and past them, the largest
+// edge weights; on noise of extreme values, so that the sums reach both
+// ends of the 16-bit range.
+TEST(Differential, FilterPicWeightsAtTheLimits)
+{
+    const pptest::Weights cases[] = {
+        {0, -15, 65, 5, 0, 0}, {0, 16, -59, 5, 0, 1}, {0, -16, 69, 5, 0, 1}, {0, 17, -63, 5, 0, 0},
+        {0, 0, 127, 5, 0, 1},  {0, 0, -128, 5, 0, 1}, {0, 0, 128, 5, 0, 1},  {0, -1, 124, 5, 0, 0},
+        {0, 32, 0, 5, 0, 1},   {0, -32, 0, 5, 0, 0},  {0, 32, -1, 5, 0, 1},
+    };
+    pptest::AtEveryVectorLevel([&] {
+        std::mt19937 rng(32);
+        for (const pptest::Weights &w : cases) {
+            for (int32_t trial = 0; trial < 8; ++trial) {
+                const int32_t width = RandomIn(rng, 3, 140), height = RandomIn(rng, 3, 9);
+                const uint8_t bg = Background(rng);
+                CheckFilterOnce(pptest::RandomBytes(rng, static_cast<size_t>(width) * height,
+                                                    {0, 1, 13, 14, 127, 128, 254, 255, bg}),
+                                width, height, width, bg, w);
+                if (::testing::Test::HasFatalFailure())
+                    return;
+            }
+        }
+    });
 }
 
 void CheckSmoothEdges()
