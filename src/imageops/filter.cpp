@@ -102,7 +102,9 @@ int32_t FilterInterior(uint8_t *pixels, uint8_t *work, int32_t width, int32_t he
             // column and the columns after it are copied as they were.
             out[0] = row[0];
             first = k.filterRow(row - stride, row, row + stride, out, width, w);
-            std::memcpy(out + first, row + first, static_cast<size_t>(width - first));
+            // Mostly the last column alone: a call would cost more.
+            for (int32_t c = first; c < width; ++c)
+                out[c] = row[c];
         }
         FilterRow<Divide>(row - stride, row, row + stride, out, first, width, w);
         const ptrdiff_t above = static_cast<ptrdiff_t>(r - 1) * stride;
@@ -140,7 +142,8 @@ uint8_t *FilterPic(uint8_t *pixels, uint8_t *work, int32_t width, int32_t height
         const ptrdiff_t start = static_cast<ptrdiff_t>(r) * stride;
         if (!(sixteenBits && r > 0 && r < height - 1))
             std::memcpy(out + start, pixels + start, static_cast<size_t>(width));
-        std::memset(out + start + width, background, static_cast<size_t>(stride - width));
+        if (stride > width)
+            std::memset(out + start + width, background, static_cast<size_t>(stride - width));
     }
 
     const auto bg = static_cast<uint8_t>(background);
