@@ -14,7 +14,8 @@
 #include <cstdint>
 
 // The corner test one pixel at a time (kernels_plain.cpp).
-int32_t NextCornerPlain(const uint8_t *row, int32_t stride, int32_t c, int32_t width, uint8_t b);
+int32_t NextCornerPlain(const uint8_t *row, int32_t stride, int32_t c, int32_t width, uint8_t b,
+                        bool &markers);
 
 #if PP_HAVE_SSE2
 
@@ -271,11 +272,15 @@ uint32_t MergeRamps(uint8_t *pixels, const uint8_t *ramps, uint32_t size, uint8_
 // of left and right is background and exactly one of next and previous is.
 // Inside a shape the first test already fails, in open background the
 // second.
-template <typename V> inline uint64_t CornerBits(const uint8_t *pixel, int32_t stride, uint8_t b)
+// Markers met are gathered in seen.
+template <typename V>
+inline uint64_t CornerBits(const uint8_t *pixel, int32_t stride, uint8_t b, typename V::Reg &seen)
 {
     const auto background = V::Splat8(b);
     auto is = [background](const uint8_t *p) { return V::Equal8(V::Load(p), background); };
-    const auto centre = is(pixel);
+    const auto middle = V::Load(pixel);
+    seen = V::Or(seen, V::Equal8(middle, V::Splat8(1)));
+    const auto centre = V::Equal8(middle, background);
     if (V::NoneSet(centre))
         return 0;
     const auto across = V::And(centre, V::Xor(is(pixel - 1), is(pixel + 1)));
@@ -288,21 +293,27 @@ template <typename V> inline uint64_t CornerBits(const uint8_t *pixel, int32_t s
 // before c are left out. Rows too short for a block take the narrower
 // width, and at last the test one pixel at a time.
 template <typename V>
-int32_t NextCorner(const uint8_t *row, int32_t stride, int32_t c, int32_t width, uint8_t b)
+int32_t NextCorner(const uint8_t *row, int32_t stride, int32_t c, int32_t width, uint8_t b,
+                   bool &markers)
 {
     const int32_t lastBlock = width - 1 - V::kBytes;
     if (lastBlock < 1) {
         if constexpr (kHasHalf<V>)
-            return NextCorner<typename V::Half>(row, stride, c, width, b);
-        return NextCornerPlain(row, stride, c, width, b);
+            return NextCorner<typename V::Half>(row, stride, c, width, b, markers);
+        return NextCornerPlain(row, stride, c, width, b, markers);
     }
+    auto seen = V::Zero();
     while (c < width - 1) {
         const int32_t at = c < lastBlock ? c : lastBlock;
-        const uint64_t bits = CornerBits<V>(row + at, stride, b) >> (c - at);
-        if (bits != 0)
-            return c + __builtin_ctzll(bits);
+        const uint64_t bits = CornerBits<V>(row + at, stride, b, seen) >> (c - at);
+        if (bits != 0) {
+            c += __builtin_ctzll(bits);
+            break;
+        }
         c = at + V::kBytes;
     }
+    if (!V::NoneSet(seen))
+        markers = true;
     return c;
 }
 

@@ -213,6 +213,54 @@ TEST(Differential, SmoothEdges)
     pptest::AtEveryVectorLevel(CheckSmoothEdges);
 }
 
+// The merge skips rows without a ramp when the scan met no marker: a lone
+// marker where the scan does not look (padding, bytes after the last row)
+// or only at the border must still become background, and rows past those
+// the merge keeps track of must still get their ramps.
+TEST(Differential, SmoothEdgesLoneMarkersAndTallPictures)
+{
+    struct Case {
+        const char *what;
+        // One value everywhere (no corners, so no walks); -1: shapes; -2: an
+        // inner corner at row 4199, its ramps past the rows kept track of.
+        int32_t fill;
+        int32_t width, height, stride, extra;
+        int32_t markerRow, markerColumn; // -1: none
+    };
+    const Case cases[] = {
+        {"in the padding", 100, 40, 12, 43, 0, 5, 41},
+        {"after the last row", 100, 40, 12, 40, 7, 12, 3},
+        {"in the first column", 100, 70, 9, 70, 0, 4, 0},
+        {"in the last row", 100, 70, 9, 72, 0, 8, 33},
+        {"inside a row", 100, 70, 9, 72, 0, 3, 40},
+        {"none", -1, 140, 20, 140, 0, -1, -1},
+        {"tall", -2, 24, 4300, 24, 0, 4200, 5},
+    };
+    pptest::AtEveryVectorLevel([&] {
+        std::mt19937 rng(33);
+        for (const Case &c : cases) {
+            const uint8_t bg = 255;
+            std::vector<uint8_t> before =
+                c.fill == -1 ? Shapes(rng, c.width, c.height, c.stride, bg)
+                             : std::vector<uint8_t>(static_cast<size_t>(c.stride) * c.height,
+                                                    c.fill < 0 ? bg : static_cast<uint8_t>(c.fill));
+            before.resize(before.size() + static_cast<size_t>(c.extra), bg);
+            std::replace(before.begin(), before.end(), uint8_t{1}, uint8_t{2});
+            for (int32_t r = 4199; c.fill == -2 && r < 4250; ++r)
+                for (int32_t col = 5; col < (r < 4200 ? 10 : 20); ++col)
+                    before[static_cast<size_t>(r) * c.stride + col] = 100;
+            if (c.markerRow >= 0)
+                before[static_cast<size_t>(c.markerRow) * c.stride + c.markerColumn] = 1;
+            std::vector<uint8_t> expected =
+                pptest::ReferenceSmooth(before, c.width, c.height, c.stride, bg);
+            std::vector<uint8_t> pixels = before, work(before.size());
+            SmoothEdges(pixels.data(), work.data(), c.width, c.height, c.stride,
+                        static_cast<int32_t>(pixels.size()), bg);
+            EXPECT_EQ(pixels, expected) << c.what;
+        }
+    });
+}
+
 // New sizes: any, three quarters (small reduced divisors), a half, equal.
 int32_t Shrunk(std::mt19937 &rng, int32_t size)
 {
