@@ -149,13 +149,13 @@ inline typename V::Reg FilterSums(typename V::Reg m, typename V::Reg left, typen
     }
 }
 
-// floor(sum / 5) for every sum from 0 to 32767 by a signed multiply-high:
-// 26215 / 2^17 exceeds 1/5 by 3 / (5 x 2^17), too little to reach the next
-// integer below 43690. A negative sum gives at most 0, which packing turns
-// into 0, as the cut at 0 before dividing does.
+// floor(sum / 5) by a signed multiply-high: 13108 / 2^16 exceeds 1/5 by
+// 1 / (5 x 2^16), too little to reach the next integer for sums below
+// 16384. Larger sums are cut at 254 anyway, and a negative sum gives at most
+// 0, which packing turns into 0, as the cut at 0 before dividing does.
 template <typename V> inline typename V::Reg FifthOf(typename V::Reg sum)
 {
-    return V::template ShiftRightArith16<1>(V::MulHigh16(sum, V::Splat16(26215)));
+    return V::MulHigh16(sum, V::Splat16(13108));
 }
 
 // Pixels that keep their value: the background, and unless forced every

@@ -112,10 +112,6 @@ template <typename Isa> struct Vec128 {
     {
         return _mm_slli_epi16(v, N);
     }
-    template <int N> static Reg ShiftRightArith16(Reg v)
-    {
-        return _mm_srai_epi16(v, N);
-    }
     template <int N> static Reg ShiftRight64(Reg v)
     {
         return _mm_srli_epi64(v, N);
@@ -236,7 +232,6 @@ template <typename Isa> struct Vec256 {
     static Reg MulU32(Reg a, Reg b) { return _mm256_mul_epu32(a, b); }
     template <int N> static Reg ShiftRight16(Reg v) { return _mm256_srli_epi16(v, N); }
     template <int N> static Reg ShiftLeft16(Reg v) { return _mm256_slli_epi16(v, N); }
-    template <int N> static Reg ShiftRightArith16(Reg v) { return _mm256_srai_epi16(v, N); }
     template <int N> static Reg ShiftRight64(Reg v) { return _mm256_srli_epi64(v, N); }
     template <int N> static Reg ShiftLeft64(Reg v) { return _mm256_slli_epi64(v, N); }
     static Reg ShiftRight16(Reg v, __m128i count) { return _mm256_srl_epi16(v, count); }

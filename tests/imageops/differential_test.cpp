@@ -162,6 +162,7 @@ TEST(Differential, FilterPic)
 
 // Weights at the ends of the vectored case: the driver's strongest
 // strengths whose sums fit 16 bits (15, -16) and the next ones (16, -17),
+// sums either side of 16384 (strengths 7 and 8, -8 and -9),
 // centre weights at the ends of a signed byte and past them, the largest
 // edge weights; on noise of extreme values, so that the sums reach both
 // ends of the 16-bit range.
@@ -170,7 +171,8 @@ TEST(Differential, FilterPicWeightsAtTheLimits)
     const pptest::Weights cases[] = {
         {0, -15, 65, 5, 0, 0}, {0, 16, -59, 5, 0, 1}, {0, -16, 69, 5, 0, 1}, {0, 17, -63, 5, 0, 0},
         {0, 0, 127, 5, 0, 1},  {0, 0, -128, 5, 0, 1}, {0, 0, 128, 5, 0, 1},  {0, -1, 124, 5, 0, 0},
-        {0, 32, 0, 5, 0, 1},   {0, -32, 0, 5, 0, 0},  {0, 32, -1, 5, 0, 1},
+        {0, 32, 0, 5, 0, 1},   {0, -32, 0, 5, 0, 0},  {0, 32, -1, 5, 0, 1},  {0, -7, 33, 5, 0, 0},
+        {0, -8, 37, 5, 0, 1},  {0, 8, -27, 5, 0, 1},  {0, 9, -31, 5, 0, 0},  {0, 0, 64, 5, 0, 1},
     };
     pptest::AtEveryVectorLevel([&] {
         std::mt19937 rng(32);
