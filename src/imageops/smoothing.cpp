@@ -190,14 +190,6 @@ void MergeRamps(uint8_t *pixels, const Ramps &ramps, uint32_t size, int32_t heig
     }
 }
 
-// The first part of the corner test, for a pixel away from the first and
-// last column: it is background and exactly one of left and right is. The
-// first and last rows are mostly open background, where it fails.
-bool AcrossStep(const uint8_t *pixel, uint8_t b)
-{
-    return pixel[0] == b && (pixel[-1] == b) != (pixel[1] == b);
-}
-
 // Whether the bytes of the buffer the scan does not look at hold a marker:
 // the padding of every row and whatever follows the last row.
 bool MarkerOutsideRows(const uint8_t *pixels, uint32_t size, int32_t width, int32_t height,
@@ -231,6 +223,28 @@ void VisitPixel(uint8_t *pixels, Ramps &ramps, const uint8_t *last, int32_t r, i
     if (FindCorner(ReadNeighbours(pixel, r, c, width, height, stride, b), r, c, width, height,
                    corner))
         PaintCorner(pixels, ramps, at, r, last, stride, b, corner);
+}
+
+// A pixel the kernel does not scan: in the first or last row, or column.
+// Most are open background or inside a shape, and fail a part of the corner
+// test cheap to make first: away from the first and last column, exactly
+// one of left and right is background; in those columns of an inner row,
+// the neighbour outside counts as no background, so the one inside must be
+// and exactly one of next and previous is.
+void VisitBorderPixel(uint8_t *pixels, Ramps &ramps, const uint8_t *last, int32_t r, int32_t c,
+                      int32_t width, int32_t height, int32_t stride, uint8_t b)
+{
+    const uint8_t *pixel = pixels + static_cast<ptrdiff_t>(r) * stride + c;
+    bool maybe = pixel[0] == b;
+    if (maybe && c > 0 && c < width - 1) {
+        maybe = (pixel[-1] == b) != (pixel[1] == b);
+    } else if (maybe && width >= 2 && r > 0 && r < height - 1) {
+        maybe = pixel[c == 0 ? 1 : -1] == b && (pixel[stride] == b) != (pixel[-stride] == b);
+    }
+    if (maybe)
+        VisitPixel(pixels, ramps, last, r, c, width, height, stride, b);
+    else
+        ramps.markers = ramps.markers || pixel[0] == kMarker;
 }
 
 // Columns 1 to width - 2 of an inner row: corner pixels are rare, and the
@@ -360,17 +374,11 @@ uint8_t *SmoothEdges(uint8_t *pixels, uint8_t *work, int32_t width, int32_t heig
     for (int32_t r = 0; r < height; ++r) {
         int32_t c = 0;
         if (r > 0 && r < height - 1 && width >= 3) {
-            VisitPixel(pixels, ramps, last, r, 0, width, height, stride, b);
+            VisitBorderPixel(pixels, ramps, last, r, 0, width, height, stride, b);
             c = ScanInnerRow(pixels, ramps, last, r, width, height, stride, b, k);
         }
-        for (; c < width; ++c) {
-            const uint8_t *pixel = pixels + static_cast<ptrdiff_t>(r) * stride + c;
-            if (c > 0 && c < width - 1 && !AcrossStep(pixel, b)) {
-                ramps.markers = ramps.markers || *pixel == kMarker;
-                continue;
-            }
-            VisitPixel(pixels, ramps, last, r, c, width, height, stride, b);
-        }
+        for (; c < width; ++c)
+            VisitBorderPixel(pixels, ramps, last, r, c, width, height, stride, b);
     }
     ramps.markers = ramps.markers || MarkerOutsideRows(pixels, bytes, width, height, stride);
 
