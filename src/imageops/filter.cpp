@@ -153,8 +153,7 @@ uint8_t *FilterPic(uint8_t *pixels, uint8_t *work, int32_t width, int32_t height
                           divisor,
                           static_cast<uint32_t>(offset),
                           bg,
-                          force != 0,
-                          cornerWeight == 0 && centreWeight + 4 * int64_t{edgeWeight} == 5};
+                          force != 0};
     int32_t copied = 0;
     if (divisor == 5)
         copied = FilterInterior<DivideByFive>(pixels, out, width, height, stride, w, sixteenBits);

@@ -122,9 +122,10 @@ template <typename V> FilterConstants<V> MakeFilterConstants(const FilterWeights
     return k;
 }
 
-// With byte multiply-adds (SSSE3 on) the five pixels go in as three pairs,
-// each pair's sum of products within 16 bits since 255 x (|c| + |e|) is.
-// Without them each pixel is widened and multiplied on its own.
+// With byte multiply-adds (SSSE3 on) the five pixels go in as three pairs;
+// where the sums fit 16 bits, 255 x (|c| + |e|) and 255 x 2|e| do too, so no
+// pair's sum of products saturates. Without them each pixel is widened and
+// multiplied on its own.
 template <typename V> constexpr bool kByteWeights = requires(typename V::Reg r)
 {
     V::MulAddU8S8(r, r);
