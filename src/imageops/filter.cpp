@@ -70,13 +70,16 @@ void FilterRow(const uint8_t *above, const uint8_t *row, const uint8_t *below, u
 }
 
 // The driver's weights (no corner weight, no offset, divisor 5) with sums
-// that stay within 16 bits can be computed 8 pixels to a register.
+// that stay within 16 bits can be computed 8 pixels to a register; weights
+// that fit a signed byte can multiply the pixels as bytes (the edge weight
+// always does when the sums fit).
 bool SixteenBitCase(int32_t cornerWeight, int32_t edgeWeight, int32_t centreWeight, int32_t divisor,
                     int32_t offset)
 {
     int64_t largest = 1020 * (edgeWeight < 0 ? -int64_t{edgeWeight} : int64_t{edgeWeight}) +
                       255 * (centreWeight < 0 ? -int64_t{centreWeight} : int64_t{centreWeight});
-    return cornerWeight == 0 && offset == 0 && divisor == 5 && largest <= 32767;
+    return cornerWeight == 0 && offset == 0 && divisor == 5 && largest <= 32767 &&
+           centreWeight >= -128 && centreWeight <= 127;
 }
 
 // Filters the inner rows into the work buffer. A row of the picture is read
@@ -99,7 +102,9 @@ int32_t FilterInterior(uint8_t *pixels, uint8_t *work, int32_t width, int32_t he
             // column and the columns after it are copied as they were.
             out[0] = row[0];
             first = k.filterRow(row - stride, row, row + stride, out, width, w);
-            std::memcpy(out + first, row + first, static_cast<size_t>(width - first));
+            // Mostly the last column alone: a call would cost more.
+            for (int32_t c = first; c < width; ++c)
+                out[c] = row[c];
         }
         FilterRow<Divide>(row - stride, row, row + stride, out, first, width, w);
         const ptrdiff_t above = static_cast<ptrdiff_t>(r - 1) * stride;
@@ -137,7 +142,8 @@ uint8_t *FilterPic(uint8_t *pixels, uint8_t *work, int32_t width, int32_t height
         const ptrdiff_t start = static_cast<ptrdiff_t>(r) * stride;
         if (!(sixteenBits && r > 0 && r < height - 1))
             std::memcpy(out + start, pixels + start, static_cast<size_t>(width));
-        std::memset(out + start + width, background, static_cast<size_t>(stride - width));
+        if (stride > width)
+            std::memset(out + start + width, background, static_cast<size_t>(stride - width));
     }
 
     const auto bg = static_cast<uint8_t>(background);
@@ -147,8 +153,7 @@ uint8_t *FilterPic(uint8_t *pixels, uint8_t *work, int32_t width, int32_t height
                           divisor,
                           static_cast<uint32_t>(offset),
                           bg,
-                          force != 0,
-                          cornerWeight == 0 && centreWeight + 4 * int64_t{edgeWeight} == 5};
+                          force != 0};
     int32_t copied = 0;
     if (divisor == 5)
         copied = FilterInterior<DivideByFive>(pixels, out, width, height, stride, w, sixteenBits);

@@ -12,7 +12,6 @@ struct FilterWeights {
     uint32_t offset;
     uint8_t background;
     bool force;
-    bool flatStays; // a flat block away from the low indices filters to itself
 };
 
 uint8_t *FilterPic(uint8_t *pixels, uint8_t *work, int32_t width, int32_t height, int32_t stride,

@@ -14,7 +14,8 @@
 #include <cstdint>
 
 // The corner test one pixel at a time (kernels_plain.cpp).
-int32_t NextCornerPlain(const uint8_t *row, int32_t stride, int32_t c, int32_t width, uint8_t b);
+int32_t NextCornerPlain(const uint8_t *row, int32_t stride, int32_t c, int32_t width, uint8_t b,
+                        bool &markers);
 
 #if PP_HAVE_SSE2
 
@@ -87,96 +88,160 @@ uint32_t ReplaceIndex(uint8_t *pixels, uint8_t to, uint8_t from, uint32_t count)
 
 // ---------------------------------------------------------------- filter
 
-// Pixels of the sixteen-bit case, one 16-bit lane each: the sum, cut at 0
-// (a negative sum divided toward zero is at most 0 and becomes 0 anyway),
-// divided by 5 with a multiplication that is exact for every 16-bit value,
-// and cut at 254.
-template <typename V>
-inline typename V::Reg FilterWords(typename V::Reg edges, typename V::Reg centre,
-                                   typename V::Reg edgeWeight, typename V::Reg centreWeight)
+// Pixels of the sixteen-bit case (FilterPic takes it for the driver's
+// weights when every sum fits 16 bits and the weights fit a signed byte).
+// Each pixel's weighted sum c x centre + e x (left + right + up + down) is
+// formed in a 16-bit lane, for the pixels of the low or the high half of
+// each 16-byte lane.
+template <typename V, bool High>
+inline typename V::Reg Interleave(typename V::Reg a, typename V::Reg b)
 {
-    auto sum = V::Add16(V::MulLow16(edges, edgeWeight), V::MulLow16(centre, centreWeight));
-    sum = V::Max16(sum, V::Zero());
-    const auto fifth = V::template ShiftRight16<2>(V::MulHighU16(sum, V::Splat16(-13107)));
-    return V::Min16(fifth, V::Splat16(254));
+    return High ? V::HighBytes(a, b) : V::LowBytes(a, b);
+}
+
+// The weights spread over registers once a row.
+template <typename V> struct FilterConstants {
+    typename V::Reg background;
+    typename V::Reg edge, centre;                  // 16-bit weights
+    typename V::Reg centreEdge, edgeEdge, edgeOff; // byte weights in pairs
+};
+
+template <typename V> FilterConstants<V> MakeFilterConstants(const FilterWeights &w)
+{
+    // A pair's first weight in the low byte, for the first pixel.
+    auto pair = [](uint32_t first, uint32_t second) {
+        return V::Splat16(static_cast<int32_t>((first & 0xFF) | (second & 0xFF) << 8));
+    };
+    FilterConstants<V> k;
+    k.background = V::Splat8(w.background);
+    k.edge = V::Splat16(static_cast<int32_t>(w.edge));
+    k.centre = V::Splat16(static_cast<int32_t>(w.centre));
+    k.centreEdge = pair(w.centre, w.edge);
+    k.edgeEdge = pair(w.edge, w.edge);
+    k.edgeOff = pair(w.edge, 0);
+    return k;
+}
+
+// With byte multiply-adds (SSSE3 on) the five pixels go in as three pairs;
+// where the sums fit 16 bits, 255 x (|c| + |e|) and 255 x 2|e| do too, so no
+// pair's sum of products saturates. Without them each pixel is widened and
+// multiplied on its own.
+template <typename V> constexpr bool kByteWeights = requires(typename V::Reg r)
+{
+    V::MulAddU8S8(r, r);
+};
+
+template <typename V, bool High>
+inline typename V::Reg FilterSums(typename V::Reg m, typename V::Reg left, typename V::Reg right,
+                                  typename V::Reg up, typename V::Reg down,
+                                  const FilterConstants<V> &k)
+{
+    const auto zero = V::Zero();
+    if constexpr (kByteWeights<V>) {
+        const auto centreLeft = V::MulAddU8S8(Interleave<V, High>(m, left), k.centreEdge);
+        const auto rightUp = V::MulAddU8S8(Interleave<V, High>(right, up), k.edgeEdge);
+        const auto downAlone = V::MulAddU8S8(Interleave<V, High>(down, zero), k.edgeOff);
+        return V::Add16(V::Add16(centreLeft, rightUp), downAlone);
+    } else {
+        auto widen = [zero](typename V::Reg v) { return Interleave<V, High>(v, zero); };
+        const auto edges =
+            V::Add16(V::Add16(widen(left), widen(right)), V::Add16(widen(up), widen(down)));
+        return V::Add16(V::MulLow16(edges, k.edge), V::MulLow16(widen(m), k.centre));
+    }
+}
+
+// floor(sum / 5) by a signed multiply-high: 13108 / 2^16 exceeds 1/5 by
+// 1 / (5 x 2^16), too little to reach the next integer for sums below
+// 16384. Larger sums are cut at 254 anyway, and a negative sum gives at most
+// 0, which packing turns into 0, as the cut at 0 before dividing does.
+template <typename V> inline typename V::Reg FifthOf(typename V::Reg sum)
+{
+    return V::MulHigh16(sum, V::Splat16(13108));
 }
 
 // Pixels that keep their value: the background, and unless forced every
-// pixel with the background among its eight neighbours.
-template <typename V>
+// pixel with the background among its eight neighbours. A background of
+// 255 (the driver's) is among nine pixels exactly when their largest is
+// 255, which takes half the operations of comparing each.
+template <typename V, bool Top>
 inline typename V::Reg KeptPixels(const uint8_t *above, const uint8_t *row, const uint8_t *below,
-                                  typename V::Reg background, bool force)
+                                  typename V::Reg m, typename V::Reg background, bool force)
 {
-    const auto kept = V::Equal8(V::Load(row), background);
     if (force)
-        return kept;
-    auto is = [background](const uint8_t *p) { return V::Equal8(V::Load(p), background); };
-    // Three independent chains of three, merged at the end.
-    auto up = V::Or(is(above - 1), is(above));
-    const auto side = V::Or(is(row - 1), is(row + 1));
-    auto down = V::Or(is(below - 1), is(below));
-    up = V::Or(up, is(above + 1));
-    down = V::Or(down, is(below + 1));
-    return V::Or(V::Or(kept, side), V::Or(up, down));
+        return V::Equal8(m, background);
+    auto load = [](const uint8_t *p, int32_t at) { return V::Load(p + at); };
+    if constexpr (Top) {
+        auto most = [load](const uint8_t *p) {
+            return V::MaxU8(V::MaxU8(load(p, -1), load(p, 0)), load(p, 1));
+        };
+        return V::Equal8(V::MaxU8(V::MaxU8(most(above), most(row)), most(below)), background);
+    } else {
+        auto any = [load, background](const uint8_t *p) {
+            return V::Or(
+                V::Or(V::Equal8(load(p, -1), background), V::Equal8(load(p, 0), background)),
+                V::Equal8(load(p, 1), background));
+        };
+        return V::Or(V::Or(any(above), any(row)), any(below));
+    }
 }
 
-// With centre + 4 x edge = 5 and no corner weight (the driver's weights), a
-// pixel whose four edge neighbours equal it filters to itself, then is cut
-// at 254 and put through the low-index rule: a value from 14 to 254 stays.
-// Most blocks of a picture are such flat areas or background.
-template <typename V>
-inline bool BlockStays(const uint8_t *above, const uint8_t *row, const uint8_t *below,
-                       typename V::Reg m, typename V::Reg background)
+// The kBytes filtered pixels of an inner row from column c on into out:
+// the quotients packed to bytes (saturating at 255), cut at 254 and put
+// through the low-index rule, kept pixels put back.
+template <typename V, bool Top>
+inline void FilterBlock(const uint8_t *above, const uint8_t *row, const uint8_t *below,
+                        uint8_t *out, bool force, const FilterConstants<V> &k)
 {
-    auto same = V::And(V::And(V::Equal8(V::Load(row - 1), m), V::Equal8(V::Load(row + 1), m)),
-                       V::And(V::Equal8(V::Load(above), m), V::Equal8(V::Load(below), m)));
-    const auto changes = V::Or(AtMost8<V>(m, 13), V::Equal8(m, V::Splat8(255)));
-    return V::AllSet(V::Or(V::Equal8(m, background), V::AndNot(changes, same)));
+    const auto m = V::Load(row);
+    const auto left = V::Load(row - 1), right = V::Load(row + 1);
+    const auto up = V::Load(above), down = V::Load(below);
+    const auto low = FifthOf<V>(FilterSums<V, false>(m, left, right, up, down, k));
+    const auto high = FifthOf<V>(FilterSums<V, true>(m, left, right, up, down, k));
+    const auto filtered = LowIndexDown8<V>(V::MinU8(V::PackU16(low, high), V::Splat8(254)));
+    const auto kept = KeptPixels<V, Top>(above, row, below, m, k.background, force);
+    V::Store(out, V::Select(kept, m, filtered));
 }
 
-// Columns 1 to width - 2 of one inner row, a block at a time while the
-// block and its right neighbour lie inside the row; returns the first
-// column left. Unpacking and packing bytes stay within each 16-byte lane,
-// so the pixels come back in their places.
+// Background pixels keep their value, so a block of background alone is
+// copied. Blocks only read the picture, so the last one is moved back to
+// end at column width - 2 and gives the columns it covers again the same
+// values.
+template <typename V, bool Top>
+void FilterBlocks(const uint8_t *above, const uint8_t *row, const uint8_t *below, uint8_t *out,
+                  int32_t lastBlock, bool force, const FilterConstants<V> &k)
+{
+    // One call of the block, so that it is inlined.
+    for (int32_t c = 1;; c = c + V::kBytes < lastBlock ? c + V::kBytes : lastBlock) {
+        const auto m = V::Load(row + c);
+        if (V::AllSet(V::Equal8(m, k.background)))
+            V::Store(out + c, m);
+        else
+            FilterBlock<V, Top>(above + c, row + c, below + c, out + c, force, k);
+        if (c == lastBlock)
+            return;
+    }
+}
+
+// Columns 1 to width - 2 of one inner row; returns the first column left.
+// Rows too short for a block take the narrower width. Unpacking and packing
+// bytes stay within each 16-byte lane, so the pixels come back in their
+// places.
 template <typename V>
 int32_t FilterRow(const uint8_t *above, const uint8_t *row, const uint8_t *below, uint8_t *out,
                   int32_t width, const FilterWeights &w)
 {
-    const auto background = V::Splat8(w.background);
-    const auto edgeWeight = V::Splat16(static_cast<int16_t>(w.edge));
-    const auto centreWeight = V::Splat16(static_cast<int16_t>(w.centre));
-    const auto zero = V::Zero();
-    int32_t c = 1;
-    for (; c + V::kBytes <= width - 1; c += V::kBytes) {
-        const auto m = V::Load(row + c);
-        if (V::AllSet(V::Equal8(m, background)) ||
-            (w.flatStays && BlockStays<V>(above + c, row + c, below + c, m, background))) {
-            V::Store(out + c, m);
-            continue;
-        }
-        const auto kept = KeptPixels<V>(above + c, row + c, below + c, background, w.force);
-        if (V::AllSet(kept)) {
-            V::Store(out + c, m);
-            continue;
-        }
-        const auto left = V::Load(row + c - 1), right = V::Load(row + c + 1);
-        const auto up = V::Load(above + c), down = V::Load(below + c);
-        const auto edgesLow = V::Add16(V::Add16(V::LowBytes(left, zero), V::LowBytes(right, zero)),
-                                       V::Add16(V::LowBytes(up, zero), V::LowBytes(down, zero)));
-        const auto edgesHigh =
-            V::Add16(V::Add16(V::HighBytes(left, zero), V::HighBytes(right, zero)),
-                     V::Add16(V::HighBytes(up, zero), V::HighBytes(down, zero)));
-        const auto low = FilterWords<V>(edgesLow, V::LowBytes(m, zero), edgeWeight, centreWeight);
-        const auto high =
-            FilterWords<V>(edgesHigh, V::HighBytes(m, zero), edgeWeight, centreWeight);
-        const auto filtered = LowIndexDown8<V>(V::PackU16(low, high));
-        V::Store(out + c, V::Select(kept, m, filtered));
+    const int32_t lastBlock = width - 1 - V::kBytes;
+    if (lastBlock < 1) {
+        if constexpr (kHasHalf<V>)
+            return FilterRow<typename V::Half>(above, row, below, out, width, w);
+        return 1;
     }
-    if constexpr (kHasHalf<V>)
-        return c - 1 +
-               FilterRow<typename V::Half>(above + c - 1, row + c - 1, below + c - 1, out + c - 1,
-                                           width - c + 1, w);
-    return c;
+    const FilterConstants<V> k = MakeFilterConstants<V>(w);
+    if (w.background == 255)
+        FilterBlocks<V, true>(above, row, below, out, lastBlock, w.force, k);
+    else
+        FilterBlocks<V, false>(above, row, below, out, lastBlock, w.force, k);
+    return width - 1;
 }
 
 // ---------------------------------------------------------------- smoothing
@@ -208,11 +273,15 @@ uint32_t MergeRamps(uint8_t *pixels, const uint8_t *ramps, uint32_t size, uint8_
 // of left and right is background and exactly one of next and previous is.
 // Inside a shape the first test already fails, in open background the
 // second.
-template <typename V> inline uint64_t CornerBits(const uint8_t *pixel, int32_t stride, uint8_t b)
+// Markers met are gathered in seen.
+template <typename V>
+inline uint64_t CornerBits(const uint8_t *pixel, int32_t stride, uint8_t b, typename V::Reg &seen)
 {
     const auto background = V::Splat8(b);
     auto is = [background](const uint8_t *p) { return V::Equal8(V::Load(p), background); };
-    const auto centre = is(pixel);
+    const auto middle = V::Load(pixel);
+    seen = V::Or(seen, V::Equal8(middle, V::Splat8(1)));
+    const auto centre = V::Equal8(middle, background);
     if (V::NoneSet(centre))
         return 0;
     const auto across = V::And(centre, V::Xor(is(pixel - 1), is(pixel + 1)));
@@ -225,21 +294,27 @@ template <typename V> inline uint64_t CornerBits(const uint8_t *pixel, int32_t s
 // before c are left out. Rows too short for a block take the narrower
 // width, and at last the test one pixel at a time.
 template <typename V>
-int32_t NextCorner(const uint8_t *row, int32_t stride, int32_t c, int32_t width, uint8_t b)
+int32_t NextCorner(const uint8_t *row, int32_t stride, int32_t c, int32_t width, uint8_t b,
+                   bool &markers)
 {
     const int32_t lastBlock = width - 1 - V::kBytes;
     if (lastBlock < 1) {
         if constexpr (kHasHalf<V>)
-            return NextCorner<typename V::Half>(row, stride, c, width, b);
-        return NextCornerPlain(row, stride, c, width, b);
+            return NextCorner<typename V::Half>(row, stride, c, width, b, markers);
+        return NextCornerPlain(row, stride, c, width, b, markers);
     }
+    auto seen = V::Zero();
     while (c < width - 1) {
         const int32_t at = c < lastBlock ? c : lastBlock;
-        const uint64_t bits = CornerBits<V>(row + at, stride, b) >> (c - at);
-        if (bits != 0)
-            return c + __builtin_ctzll(bits);
+        const uint64_t bits = CornerBits<V>(row + at, stride, b, seen) >> (c - at);
+        if (bits != 0) {
+            c += __builtin_ctzll(bits);
+            break;
+        }
         c = at + V::kBytes;
     }
+    if (!V::NoneSet(seen))
+        markers = true;
     return c;
 }
 

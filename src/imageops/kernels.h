@@ -38,8 +38,10 @@ struct ImageKernels {
     uint32_t (*mergeRamps)(uint8_t *pixels, const uint8_t *ramps, uint32_t size, uint8_t b);
     // The first column from c on of an inner row that may be a corner, by
     // the corner test without the picture's border; width - 1 or more when
-    // none is.
-    int32_t (*nextCorner)(const uint8_t *row, int32_t stride, int32_t c, int32_t width, uint8_t b);
+    // none is. markers is set when a pixel looked at on the way is a marker
+    // (1), and left alone otherwise.
+    int32_t (*nextCorner)(const uint8_t *row, int32_t stride, int32_t c, int32_t width, uint8_t b,
+                          bool &markers);
     // Shrinking by pixel repetition: the first outputs of a row; returns
     // how many.
     int32_t (*gatherRow)(const uint8_t *source, uint8_t *out, const RowPattern &p);

@@ -64,10 +64,12 @@ int32_t NoNibbleBlocks(const uint8_t *, uint8_t *, int32_t, int32_t c, int32_t, 
 
 } // namespace
 
-int32_t NextCornerPlain(const uint8_t *row, int32_t stride, int32_t c, int32_t width, uint8_t b)
+int32_t NextCornerPlain(const uint8_t *row, int32_t stride, int32_t c, int32_t width, uint8_t b,
+                        bool &markers)
 {
     for (; c < width - 1; ++c) {
         const uint8_t *p = row + c;
+        markers = markers || p[0] == 1;
         if (p[0] == b && (p[-1] == b) != (p[1] == b) && (p[stride] == b) != (p[-stride] == b))
             return c;
     }

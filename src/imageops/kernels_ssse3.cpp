@@ -1,5 +1,6 @@
-// The SSSE3 level (with SSE4.1): byte shuffles, blends and 32-bit packs,
-// 16 bytes at a time. Compiled with -mssse3 -msse4.1 (CMakeLists.txt).
+// The SSSE3 level (with SSE4.1): byte shuffles, byte multiply-adds, blends
+// and 32-bit packs, 16 bytes at a time. Compiled with -mssse3 -msse4.1
+// (CMakeLists.txt).
 #include "imageops/cpu.h"
 #include "imageops/kernels.h"
 
@@ -15,6 +16,7 @@ using V16 = Vec128<Isa>;
 
 void AddSsse3Kernels(ImageKernels &k)
 {
+    k.filterRow = loops::FilterRow<V16>;
     k.shuffleRow = loops::ShuffleRow<V16>;
     k.shrinkRowsWide = loops::ShrinkRowsWide<V16>;
     k.shrinkColumnsWide = loops::ShrinkColumnsWide<V16>;

@@ -104,8 +104,41 @@ bool FindCorner(const Neighbours &n, int32_t r, int32_t c, int32_t width, int32_
     return true;
 }
 
-void PaintCorner(uint8_t *pixels, uint8_t *work, ptrdiff_t at, const uint8_t *last, int32_t stride,
-                 uint8_t b, const Corner &corner)
+// The ramps buffer, and what the merge needs to look at: which of the
+// first kTrackedRows rows have a ramp (rows past them count as having one),
+// and whether the scan met a marker. Most rows have no ramp and most
+// pictures no marker; the merge reads only the ramps of rows that have one,
+// and the rest of the picture only where it may hold a marker.
+struct Ramps {
+    static constexpr int32_t kTrackedRows = 4096;
+    uint8_t *bytes;
+    uint64_t rows[kTrackedRows / 64];
+    bool markers;
+
+    // count rows from row on, a step of rows apart (a ramp along a row
+    // takes its row alone).
+    void MarkRows(int32_t row, int32_t count, int32_t step)
+    {
+        for (int32_t i = 0; i < (step == 0 ? 1 : count); ++i, row += step)
+            if (row >= 0 && row < kTrackedRows)
+                rows[row / 64] |= uint64_t{1} << (row % 64);
+    }
+
+    bool HasRow(int32_t row) const
+    {
+        return row >= kTrackedRows || ((rows[row / 64] >> (row % 64)) & 1) != 0;
+    }
+};
+
+void PaintRamp(Ramps &ramps, ptrdiff_t at, int32_t r, int32_t length, int32_t d, uint8_t b,
+               int32_t direction, int32_t stride)
+{
+    FillRamp(ramps.bytes + at, length, d, b, direction, stride);
+    ramps.MarkRows(r, length, kDirections[direction - 1].stepRows);
+}
+
+void PaintCorner(uint8_t *pixels, Ramps &ramps, ptrdiff_t at, int32_t r, const uint8_t *last,
+                 int32_t stride, uint8_t b, const Corner &corner)
 {
     // Run A goes first: it may turn a marker into background before run B
     // looks at it.
@@ -118,33 +151,100 @@ void PaintCorner(uint8_t *pixels, uint8_t *work, ptrdiff_t at, const uint8_t *la
     int32_t lengthA = runA.open ? 0 : runA.length;
     int32_t lengthB = runB.open ? 0 : runB.length;
     if (lengthA >= 2)
-        FillRamp(work + at, lengthA, corner.d, b, corner.directionA, stride);
+        PaintRamp(ramps, at, r, lengthA, corner.d, b, corner.directionA, stride);
     if (lengthB >= 2)
-        FillRamp(work + at, lengthB, corner.d, b, corner.directionB, stride);
+        PaintRamp(ramps, at, r, lengthB, corner.d, b, corner.directionB, stride);
 }
 
 // Ramps win over the picture; elsewhere markers become background.
-void MergeRamps(uint8_t *pixels, const uint8_t *work, uint32_t size, uint8_t b)
+void MergeSpan(uint8_t *pixels, const uint8_t *ramps, uint32_t size, uint8_t b)
 {
-    for (uint32_t i = Kernels().mergeRamps(pixels, work, size, b); i < size; ++i) {
-        uint8_t ramp = work[i];
+    for (uint32_t i = Kernels().mergeRamps(pixels, ramps, size, b); i < size; ++i) {
+        uint8_t ramp = ramps[i];
         uint8_t pixel = pixels[i];
         pixels[i] = ramp != b ? ramp : (pixel == kMarker ? b : pixel);
     }
 }
 
+// Rows without a ramp need only the markers made background, which reads
+// the picture alone, and nothing when there are none. The rows go in runs
+// of one kind; the last run takes the rest of the buffer, where no ramp is
+// ever painted.
+void MergeRamps(uint8_t *pixels, const Ramps &ramps, uint32_t size, int32_t height, int32_t stride,
+                uint8_t b)
+{
+    for (int32_t r = 0; r < height;) {
+        const bool hasRamp = ramps.HasRow(r);
+        int32_t end = r + 1;
+        while (end < height && ramps.HasRow(end) == hasRamp)
+            ++end;
+        const uint32_t from = static_cast<uint32_t>(r) * static_cast<uint32_t>(stride);
+        uint32_t to = static_cast<uint32_t>(end) * static_cast<uint32_t>(stride);
+        if (end == height || to > size)
+            to = size;
+        if (hasRamp)
+            MergeSpan(pixels + from, ramps.bytes + from, to - from, b);
+        else if (ramps.markers)
+            ReplaceIndex(pixels + from, b, kMarker, to - from);
+        r = end;
+    }
+}
+
+// Whether the bytes of the buffer the scan does not look at hold a marker:
+// the padding of every row and whatever follows the last row.
+bool MarkerOutsideRows(const uint8_t *pixels, uint32_t size, int32_t width, int32_t height,
+                       int32_t stride)
+{
+    auto any = [pixels](uint64_t from, uint64_t to) {
+        for (uint64_t i = from; i < to; ++i)
+            if (pixels[i] == kMarker)
+                return true;
+        return false;
+    };
+    for (int32_t r = 0; r < height; ++r) {
+        const uint64_t start = static_cast<uint64_t>(r) * static_cast<uint64_t>(stride);
+        const uint64_t end = start + static_cast<uint64_t>(stride);
+        if (any(start + static_cast<uint64_t>(width), end < size ? end : size))
+            return true;
+    }
+    return any(static_cast<uint64_t>(height) * static_cast<uint64_t>(stride), size);
+}
+
 // Looks at one pixel of the scan and paints its ramp if it is a corner.
-void VisitPixel(uint8_t *pixels, uint8_t *ramps, const uint8_t *last, int32_t r, int32_t c,
+void VisitPixel(uint8_t *pixels, Ramps &ramps, const uint8_t *last, int32_t r, int32_t c,
                 int32_t width, int32_t height, int32_t stride, uint8_t b)
 {
     const ptrdiff_t at = static_cast<ptrdiff_t>(r) * stride + c;
     uint8_t *pixel = pixels + at;
+    ramps.markers = ramps.markers || *pixel == kMarker;
     if (*pixel != b)
         return;
     Corner corner;
     if (FindCorner(ReadNeighbours(pixel, r, c, width, height, stride, b), r, c, width, height,
                    corner))
-        PaintCorner(pixels, ramps, at, last, stride, b, corner);
+        PaintCorner(pixels, ramps, at, r, last, stride, b, corner);
+}
+
+// A pixel the kernel does not scan: in the first or last row, or column.
+// Most are open background or inside a shape, and fail a part of the corner
+// test cheap to make first: away from the first and last column, exactly
+// one of left and right is background; in those columns of an inner row,
+// the neighbour outside counts as no background, so the one inside must be
+// and exactly one of next and previous is.
+void VisitBorderPixel(uint8_t *pixels, Ramps &ramps, const uint8_t *last, int32_t r, int32_t c,
+                      int32_t width, int32_t height, int32_t stride, uint8_t b)
+{
+    const uint8_t *pixel = pixels + static_cast<ptrdiff_t>(r) * stride + c;
+    bool maybe = pixel[0] == b;
+    if (maybe && c > 0 && c < width - 1) {
+        maybe = (pixel[-1] == b) != (pixel[1] == b);
+    } else if (maybe && width >= 2 && r > 0 && r < height - 1) {
+        maybe = pixel[c == 0 ? 1 : -1] == b && (pixel[stride] == b) != (pixel[-stride] == b);
+    }
+    if (maybe)
+        VisitPixel(pixels, ramps, last, r, c, width, height, stride, b);
+    else
+        ramps.markers = ramps.markers || pixel[0] == kMarker;
 }
 
 // Columns 1 to width - 2 of an inner row: corner pixels are rare, and the
@@ -152,13 +252,13 @@ void VisitPixel(uint8_t *pixels, uint8_t *ramps, const uint8_t *last, int32_t r,
 // picture's border. A corner's walks may turn a marker ahead of the scan
 // into background, so the scan goes on from the pixel after each corner
 // with a fresh look. Returns the first column left to the caller.
-int32_t ScanInnerRow(uint8_t *pixels, uint8_t *ramps, const uint8_t *last, int32_t r, int32_t width,
+int32_t ScanInnerRow(uint8_t *pixels, Ramps &ramps, const uint8_t *last, int32_t r, int32_t width,
                      int32_t height, int32_t stride, uint8_t b, const ImageKernels &k)
 {
     const uint8_t *row = pixels + static_cast<ptrdiff_t>(r) * stride;
     int32_t c = 1;
     for (;;) {
-        c = k.nextCorner(row, stride, c, width, b);
+        c = k.nextCorner(row, stride, c, width, b, ramps.markers);
         if (c >= width - 1)
             return c;
         VisitPixel(pixels, ramps, last, r, c, width, height, stride, b);
@@ -260,13 +360,13 @@ uint8_t *SmoothEdges(uint8_t *pixels, uint8_t *work, int32_t width, int32_t heig
     const uint32_t bytes = size > 0 ? static_cast<uint32_t>(size) : 0;
     const auto b = static_cast<uint8_t>(background);
 
-    auto *ramps = static_cast<uint8_t *>(ReuseBuf(work, bytes, background, 1));
-    if (ramps == nullptr) {
+    Ramps ramps{static_cast<uint8_t *>(ReuseBuf(work, bytes, background, 1)), {}, false};
+    if (ramps.bytes == nullptr) {
         ReplaceIndex(pixels, background, kMarker, bytes);
         return nullptr;
     }
     if (bytes == 0)
-        return ramps;
+        return ramps.bytes;
 
     // The scan sees the picture as earlier walks of this call left it.
     const uint8_t *last = pixels + (bytes - 1);
@@ -274,13 +374,14 @@ uint8_t *SmoothEdges(uint8_t *pixels, uint8_t *work, int32_t width, int32_t heig
     for (int32_t r = 0; r < height; ++r) {
         int32_t c = 0;
         if (r > 0 && r < height - 1 && width >= 3) {
-            VisitPixel(pixels, ramps, last, r, 0, width, height, stride, b);
+            VisitBorderPixel(pixels, ramps, last, r, 0, width, height, stride, b);
             c = ScanInnerRow(pixels, ramps, last, r, width, height, stride, b, k);
         }
         for (; c < width; ++c)
-            VisitPixel(pixels, ramps, last, r, c, width, height, stride, b);
+            VisitBorderPixel(pixels, ramps, last, r, c, width, height, stride, b);
     }
+    ramps.markers = ramps.markers || MarkerOutsideRows(pixels, bytes, width, height, stride);
 
-    MergeRamps(pixels, ramps, bytes, b);
-    return ramps;
+    MergeRamps(pixels, ramps, bytes, height, stride, b);
+    return ramps.bytes;
 }

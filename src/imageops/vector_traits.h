@@ -84,6 +84,10 @@ template <typename Isa> struct Vec128 {
     {
         return _mm_mulhi_epu16(a, b);
     }
+    static Reg MulHigh16(Reg a, Reg b)
+    {
+        return _mm_mulhi_epi16(a, b);
+    }
     static Reg Max16(Reg a, Reg b)
     {
         return _mm_max_epi16(a, b);
@@ -221,6 +225,7 @@ template <typename Isa> struct Vec256 {
     static Reg Add32(Reg a, Reg b) { return _mm256_add_epi32(a, b); }
     static Reg MulLow16(Reg a, Reg b) { return _mm256_mullo_epi16(a, b); }
     static Reg MulHighU16(Reg a, Reg b) { return _mm256_mulhi_epu16(a, b); }
+    static Reg MulHigh16(Reg a, Reg b) { return _mm256_mulhi_epi16(a, b); }
     static Reg Max16(Reg a, Reg b) { return _mm256_max_epi16(a, b); }
     static Reg Min16(Reg a, Reg b) { return _mm256_min_epi16(a, b); }
     static Reg MulAdd16(Reg a, Reg b) { return _mm256_madd_epi16(a, b); }

@@ -113,6 +113,30 @@ TEST(Differential, AdjustBrightAndReplaceIndex)
     pptest::AtEveryVectorLevel(CheckAdjustBrightAndReplaceIndex);
 }
 
+// Filters one picture and compares picture and work buffer with the
+// step-by-step version.
+void CheckFilterOnce(const std::vector<uint8_t> &before, int32_t width, int32_t height,
+                     int32_t stride, uint8_t bg, const pptest::Weights &w)
+{
+    std::vector<uint8_t> expected = pptest::ReferenceFilter(before, width, height, stride, bg, w);
+    const bool nothing = w.corner == 0 && w.edge == 0 && w.centre == 0 && w.offset == 0;
+    if (nothing)
+        expected = before;
+
+    Guarded pixels(before.size()), work(before.size(), 0xCC);
+    pixels.Assign(before);
+    FilterPic(pixels.data(), work.data(), width, height, stride, bg, w.corner, w.edge, w.centre,
+              w.divisor, w.offset, w.force);
+    ASSERT_EQ(pixels.Contents(), expected)
+        << width << "x" << height << " stride " << stride << " bg " << int{bg} << " edge " << w.edge
+        << " centre " << w.centre << " force " << w.force;
+    // The work buffer ends as a copy of the filtered picture, as before.
+    if (!nothing) {
+        ASSERT_EQ(work.Contents(), expected);
+    }
+    ASSERT_TRUE(pixels.GuardsIntact() && work.GuardsIntact());
+}
+
 void CheckFilterPic()
 {
     std::mt19937 rng(22);
@@ -125,30 +149,45 @@ void CheckFilterPic()
         if (trial % 5 == 0) // other weights: the plain path, or wider sums
             w = {RandomIn(rng, -2, 2),    RandomIn(rng, -40, 40), RandomIn(rng, -60, 130),
                  RandomIn(rng, 0, 6) - 1, RandomIn(rng, -9, 9),   RandomIn(rng, 0, 1)};
-        std::vector<uint8_t> before = Picture(rng, width, height, stride, bg);
-        std::vector<uint8_t> expected =
-            pptest::ReferenceFilter(before, width, height, stride, bg, w);
-        if (w.corner == 0 && w.edge == 0 && w.centre == 0 && w.offset == 0)
-            expected = before;
-
-        Guarded pixels(before.size()), work(before.size(), 0xCC);
-        pixels.Assign(before);
-        FilterPic(pixels.data(), work.data(), width, height, stride, bg, w.corner, w.edge, w.centre,
-                  w.divisor, w.offset, w.force);
-        ASSERT_EQ(pixels.Contents(), expected)
-            << width << "x" << height << " stride " << stride << " bg " << int{bg} << " edge "
-            << w.edge << " centre " << w.centre << " force " << w.force;
-        // The work buffer ends as a copy of the filtered picture, as before.
-        if (!(w.corner == 0 && w.edge == 0 && w.centre == 0 && w.offset == 0)) {
-            ASSERT_EQ(work.Contents(), expected);
-        }
-        ASSERT_TRUE(pixels.GuardsIntact() && work.GuardsIntact());
+        CheckFilterOnce(Picture(rng, width, height, stride, bg), width, height, stride, bg, w);
+        if (::testing::Test::HasFatalFailure())
+            return;
     }
 }
 
 TEST(Differential, FilterPic)
 {
     pptest::AtEveryVectorLevel(CheckFilterPic);
+}
+
+// Weights at the ends of the vectored case: the driver's strongest
+// strengths whose sums fit 16 bits (15, -16) and the next ones (16, -17),
+// sums either side of 16384 (strengths 7 and 8, -8 and -9),
+// centre weights at the ends of a signed byte and past them, the largest
+// edge weights; on noise of extreme values, so that the sums reach both
+// ends of the 16-bit range.
+TEST(Differential, FilterPicWeightsAtTheLimits)
+{
+    const pptest::Weights cases[] = {
+        {0, -15, 65, 5, 0, 0}, {0, 16, -59, 5, 0, 1}, {0, -16, 69, 5, 0, 1}, {0, 17, -63, 5, 0, 0},
+        {0, 0, 127, 5, 0, 1},  {0, 0, -128, 5, 0, 1}, {0, 0, 128, 5, 0, 1},  {0, -1, 124, 5, 0, 0},
+        {0, 32, 0, 5, 0, 1},   {0, -32, 0, 5, 0, 0},  {0, 32, -1, 5, 0, 1},  {0, -7, 33, 5, 0, 0},
+        {0, -8, 37, 5, 0, 1},  {0, 8, -27, 5, 0, 1},  {0, 9, -31, 5, 0, 0},  {0, 0, 64, 5, 0, 1},
+    };
+    pptest::AtEveryVectorLevel([&] {
+        std::mt19937 rng(32);
+        for (const pptest::Weights &w : cases) {
+            for (int32_t trial = 0; trial < 8; ++trial) {
+                const int32_t width = RandomIn(rng, 3, 140), height = RandomIn(rng, 3, 9);
+                const uint8_t bg = Background(rng);
+                CheckFilterOnce(pptest::RandomBytes(rng, static_cast<size_t>(width) * height,
+                                                    {0, 1, 13, 14, 127, 128, 254, 255, bg}),
+                                width, height, width, bg, w);
+                if (::testing::Test::HasFatalFailure())
+                    return;
+            }
+        }
+    });
 }
 
 void CheckSmoothEdges()
@@ -174,6 +213,54 @@ void CheckSmoothEdges()
 TEST(Differential, SmoothEdges)
 {
     pptest::AtEveryVectorLevel(CheckSmoothEdges);
+}
+
+// The merge skips rows without a ramp when the scan met no marker: a lone
+// marker where the scan does not look (padding, bytes after the last row)
+// or only at the border must still become background, and rows past those
+// the merge keeps track of must still get their ramps.
+TEST(Differential, SmoothEdgesLoneMarkersAndTallPictures)
+{
+    struct Case {
+        const char *what;
+        // One value everywhere (no corners, so no walks); -1: shapes; -2: an
+        // inner corner at row 4199, its ramps past the rows kept track of.
+        int32_t fill;
+        int32_t width, height, stride, extra;
+        int32_t markerRow, markerColumn; // -1: none
+    };
+    const Case cases[] = {
+        {"in the padding", 100, 40, 12, 43, 0, 5, 41},
+        {"after the last row", 100, 40, 12, 40, 7, 12, 3},
+        {"in the first column", 100, 70, 9, 70, 0, 4, 0},
+        {"in the last row", 100, 70, 9, 72, 0, 8, 33},
+        {"inside a row", 100, 70, 9, 72, 0, 3, 40},
+        {"none", -1, 140, 20, 140, 0, -1, -1},
+        {"tall", -2, 24, 4300, 24, 0, 4200, 5},
+    };
+    pptest::AtEveryVectorLevel([&] {
+        std::mt19937 rng(33);
+        for (const Case &c : cases) {
+            const uint8_t bg = 255;
+            std::vector<uint8_t> before =
+                c.fill == -1 ? Shapes(rng, c.width, c.height, c.stride, bg)
+                             : std::vector<uint8_t>(static_cast<size_t>(c.stride) * c.height,
+                                                    c.fill < 0 ? bg : static_cast<uint8_t>(c.fill));
+            before.resize(before.size() + static_cast<size_t>(c.extra), bg);
+            std::replace(before.begin(), before.end(), uint8_t{1}, uint8_t{2});
+            for (int32_t r = 4199; c.fill == -2 && r < 4250; ++r)
+                for (int32_t col = 5; col < (r < 4200 ? 10 : 20); ++col)
+                    before[static_cast<size_t>(r) * c.stride + col] = 100;
+            if (c.markerRow >= 0)
+                before[static_cast<size_t>(c.markerRow) * c.stride + c.markerColumn] = 1;
+            std::vector<uint8_t> expected =
+                pptest::ReferenceSmooth(before, c.width, c.height, c.stride, bg);
+            std::vector<uint8_t> pixels = before, work(before.size());
+            SmoothEdges(pixels.data(), work.data(), c.width, c.height, c.stride,
+                        static_cast<int32_t>(pixels.size()), bg);
+            EXPECT_EQ(pixels, expected) << c.what;
+        }
+    });
 }
 
 // New sizes: any, three quarters (small reduced divisors), a half, equal.
