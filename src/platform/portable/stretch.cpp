@@ -501,9 +501,9 @@ void DrawSingle(HDC__ *dc, const SourceImage &src, const Axis &ax, const Axis &a
         identity = identity && column[i] == column[0] + static_cast<int32_t>(i);
     }
     int32_t span = high - low + 1;
-    // A row of true-colour pixels at 1:1 is converted straight into place.
+    // At 1:1 rows go straight into place (8-bit rows a run at a time).
     BlockPlan blocks;
-    if (Kernels().spreadBlocks != nullptr && !(identity && src.format.bpp != 8) &&
+    if (Kernels().spreadBlocks != nullptr && !identity &&
         PlanBlocks(column.data(), nullptr, width, blocks)) {
         DrawSingleBlocks(dc, src, ax, ay, column, low, span, blocks);
         return;
