@@ -43,11 +43,11 @@ uint32_t Expand(uint32_t v, int bits)
 }
 
 // Runs of a few values, and rows that often repeat the row above.
-Picture MakePicture(const Format &f, std::mt19937 &rng)
+Picture MakePicture(const Format &f, std::mt19937 &rng, int width, int height)
 {
     Picture p;
-    p.width = 1 + static_cast<int>(rng() % (rng() % 3 == 0 ? 160 : 80));
-    p.height = 1 + static_cast<int>(rng() % 24);
+    p.width = width;
+    p.height = height;
     const uint32_t valueMask = f.bpp >= 24 ? 0xFFFFFFFFu : (1u << f.bpp) - 1;
     uint32_t values[3];
     for (uint32_t &v : values)
@@ -90,6 +90,12 @@ Picture MakePicture(const Format &f, std::mt19937 &rng)
             p.colour.push_back(f.bpp == 24 ? v & 0xFFFFFFu : v);
     }
     return p;
+}
+
+Picture MakePicture(const Format &f, std::mt19937 &rng)
+{
+    const int width = 1 + static_cast<int>(rng() % (rng() % 3 == 0 ? 160 : 80));
+    return MakePicture(f, rng, width, 1 + static_cast<int>(rng() % 24));
 }
 
 // The bitmap coordinates, in mapping order, that destination coordinate c
@@ -166,6 +172,24 @@ std::vector<uint32_t> Expected(const Picture &p, const Call &c, int mode, int cl
     return surface;
 }
 
+// One call on a fresh surface against the mapping worked out pixel by pixel.
+void CheckCall(const Picture &p, const Call &c, int mode, int clipLeft, int clipRight, int i)
+{
+    DeviceGuard dc(PP_DEVICE_TRUECOLOR, kSurfaceWidth, kSurfaceHeight);
+    ppDCSetLogging(dc.get(), 0);
+    ppDCFill(dc.get(), kUntouched);
+    HRGN clip = CreateRectRgn(clipLeft, -5, clipRight, kSurfaceHeight + 5);
+    SelectObject(dc.get(), clip);
+    DeleteObject(clip);
+    SetStretchBltMode(dc.get(), mode);
+    StretchDIBits(dc.get(), c.dx, c.dy, c.dw, c.dh, c.sx, c.sy, c.sw, c.sh, p.dib.Bits(),
+                  p.dib.Info(), DIB_RGB_COLORS, SRCCOPY);
+    ASSERT_EQ(dc.Pixels(), Expected(p, c, mode, clipLeft, clipRight))
+        << "call " << i << ": " << p.width << "x" << p.height << " dest " << c.dx << "," << c.dy
+        << " " << c.dw << "x" << c.dh << " source " << c.sx << "," << c.sy << " " << c.sw << "x"
+        << c.sh << " mode " << mode << " clip " << clipLeft << ".." << clipRight;
+}
+
 void CheckRandomCalls(const Format &f)
 {
     std::mt19937 rng(static_cast<unsigned>(f.bpp * 7 + f.rgb565));
@@ -176,23 +200,38 @@ void CheckRandomCalls(const Format &f)
         RandomAxis(rng, p.height, kSurfaceHeight, c.dy, c.dh, c.sy, c.sh);
         c.sy = p.height - c.sy - c.sh; // the call counts source rows from the bottom
         const int modes[] = {BLACKONWHITE, WHITEONBLACK, COLORONCOLOR};
-        const int mode = modes[i % 3];
         const int clipLeft = rng() % 2 ? static_cast<int>(rng() % 30) : 0;
         const int clipRight = kSurfaceWidth - (rng() % 2 ? static_cast<int>(rng() % 30) : 0);
-        DeviceGuard dc(PP_DEVICE_TRUECOLOR, kSurfaceWidth, kSurfaceHeight);
-        ppDCSetLogging(dc.get(), 0);
-        ppDCFill(dc.get(), kUntouched);
-        HRGN clip = CreateRectRgn(clipLeft, -5, clipRight, kSurfaceHeight + 5);
-        SelectObject(dc.get(), clip);
-        DeleteObject(clip);
-        SetStretchBltMode(dc.get(), mode);
-        StretchDIBits(dc.get(), c.dx, c.dy, c.dw, c.dh, c.sx, c.sy, c.sw, c.sh, p.dib.Bits(),
-                      p.dib.Info(), DIB_RGB_COLORS, SRCCOPY);
-        ASSERT_EQ(dc.Pixels(), Expected(p, c, mode, clipLeft, clipRight))
-            << "call " << i << ": " << p.width << "x" << p.height << " dest " << c.dx << "," << c.dy
-            << " " << c.dw << "x" << c.dh << " source " << c.sx << "," << c.sy << " " << c.sw << "x"
-            << c.sh << " mode " << mode << " clip " << clipLeft << ".." << clipRight;
+        CheckCall(p, c, modes[i % 3], clipLeft, clipRight, i);
+        if (::testing::Test::HasFatalFailure())
+            return;
     }
+}
+
+// Widths around the limits of the eight-pixel blocks: the last partial
+// block, sources of exactly twice the destination (a block spans sixteen
+// columns) and one more (it spans seventeen, and the rows are drawn
+// another way), 1:1, and enlarging; each mirrored as well.
+void CheckBlockEdges(const Format &f)
+{
+    const struct {
+        int src, dst;
+    } widths[] = {{160, 80}, {161, 80}, {158, 79}, {90, 89}, {89, 89}, {50, 89}, {45, 90}, {7, 9}};
+    std::mt19937 rng(static_cast<unsigned>(f.bpp));
+    int i = 0;
+    for (const auto &w : widths)
+        for (bool mirrored : {false, true})
+            for (int mode : {BLACKONWHITE, WHITEONBLACK, COLORONCOLOR}) {
+                const Picture p = MakePicture(f, rng, w.src, 12);
+                Call c{0, 2, w.dst, 20, 0, 0, w.src, 12};
+                if (mirrored) {
+                    c.sx = w.src - 1;
+                    c.sw = -w.src;
+                }
+                CheckCall(p, c, mode, 0, kSurfaceWidth, i++);
+                if (::testing::Test::HasFatalFailure())
+                    return;
+            }
 }
 
 class StretchKernels : public ::testing::TestWithParam<Format> {};
@@ -200,6 +239,11 @@ class StretchKernels : public ::testing::TestWithParam<Format> {};
 TEST_P(StretchKernels, MatchThePixelByPixelMapping)
 {
     pptest::AtEveryVectorLevel([this] { CheckRandomCalls(GetParam()); });
+}
+
+TEST_P(StretchKernels, BlockEdgesMatchThePixelByPixelMapping)
+{
+    pptest::AtEveryVectorLevel([this] { CheckBlockEdges(GetParam()); });
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, StretchKernels,
