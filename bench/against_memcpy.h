@@ -24,9 +24,6 @@ inline double Median(std::vector<double> &times)
     return *middle;
 }
 
-// prepare() runs untimed before each call (it restores pictures that the
-// operation changes in place); op() is timed; then bytes bytes are copied
-// from copyFrom into a scratch block and timed as the baseline.
 // The copy's destination lies half a page from its source, modulo the page:
 // the C library's copy of large blocks slows down several times over on
 // some processors when the two lie a little apart modulo 4096, and where
@@ -40,6 +37,9 @@ inline uint8_t *CopyTarget(std::vector<uint8_t> &scratch, const uint8_t *copyFro
     return scratch.data() + skip;
 }
 
+// prepare() runs untimed before each call (it restores pictures that the
+// operation changes in place); op() is timed; then bytes bytes are copied
+// from copyFrom into a scratch block and timed as the baseline.
 template <typename Prepare, typename Op>
 void AgainstMemcpy(benchmark::State &state, size_t bytes, const uint8_t *copyFrom, Prepare prepare,
                    Op op)

@@ -35,9 +35,7 @@ def one_round(binary, regex, out):
     command = [str(binary), f"--benchmark_filter={regex}", "--benchmark_repetitions=3",
                "--benchmark_report_aggregates_only=true", "--benchmark_min_time=0.2",
                f"--benchmark_out={out}", "--benchmark_out_format=json"]
-    # The executable's own directory: it finds the sample from there.
-    run = subprocess.run(command, cwd=binary.parent, stdout=subprocess.DEVNULL,
-                         stderr=subprocess.PIPE, text=True)
+    run = subprocess.run(command, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
     if run.returncode != 0:
         sys.exit(f"bench-rounds: {binary} failed ({run.returncode}): {run.stderr.strip()}")
     # No benchmark matched: the report is left empty.
