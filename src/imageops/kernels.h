@@ -23,6 +23,26 @@ struct BlitRows;
 struct MatchPlan;
 struct PairTable;
 
+// The surface values of 256 indices split into their blue, green and red
+// bytes (the fourth byte of a surface value is always 0).
+struct SurfacePlanes {
+    alignas(64) uint8_t plane[3][256];
+};
+
+// A destination row's pixels in blocks of 64 for combining straight from
+// 8-bit indices. Pixel j of block b reads columns base[b] + first[64 b + j]
+// and base[b] + last[64 b + j] of every row (each offset below 128, the
+// columns between them being one of the two); the rows hold span indices
+// and the last block has tail pixels (1 to 64).
+struct IndexBlocks {
+    const int32_t *base;
+    const uint8_t *first;
+    const uint8_t *last;
+    size_t blocks;
+    uint32_t tail;
+    int32_t span;
+};
+
 struct ImageKernels {
     int32_t level; // the VectorLevel the table was made for
 
@@ -85,6 +105,11 @@ struct ImageKernels {
     // at its offset with the one at its last offset.
     void (*combineBlocks)(const uint32_t *values, const int32_t *base, const uint64_t *offsets,
                           const uint64_t *lastOffsets, size_t blocks, bool useAnd, uint32_t *out);
+    // A destination row whose pixels AND (or OR) the values of their
+    // columns in every one of rowCount rows of indices.
+    void (*combineIndexBlocks)(const uint8_t *const *rows, size_t rowCount,
+                               const IndexBlocks &blocks, const SurfacePlanes &planes, bool useAnd,
+                               uint32_t *out);
 };
 
 // The table of the active level.

@@ -1,5 +1,6 @@
 // The AVX-512 level (with byte permutes across 128 bytes): the 4-bit blit 64
-// bytes at a time and the resampling's permutes; the rest is AVX2's.
+// bytes at a time, the resampling's permutes and the device stretch's
+// combined shrinking straight from the indices; the rest is AVX2's.
 // Compiled with -mavx512f -mavx512bw -mavx512vbmi (CMakeLists.txt).
 #include "imageops/kernels.h"
 
@@ -28,12 +29,163 @@ int32_t PermuteRow(const uint8_t *source, uint8_t *out, const RowPattern &p)
     return loops::ShuffleRow<V32>(source, out, p);
 }
 
+// ------------------------------------------- the device's combined shrinking
+
+// The order the two rounds of unpacking in StorePixels turn into pixel
+// order, which unpacks within 128-bit lanes: byte j of a plane becomes pixel
+// 16 (j % 16 / 4) + 4 (j / 16) + j % 4.
+struct UnpackOrder {
+    alignas(64) uint8_t pixel[64];
+    constexpr UnpackOrder() : pixel{}
+    {
+        for (int j = 0; j < 64; ++j)
+            pixel[j] = static_cast<uint8_t>(16 * (j % 16 / 4) + 4 * (j / 16) + j % 4);
+    }
+};
+constexpr UnpackOrder kUnpackOrder;
+
+// One plane of the table, 256 bytes in four registers.
+struct Plane {
+    __m512i part[4];
+};
+
+// 64 indices through a plane: each half of the table by a permute across
+// two registers, the half chosen by the index's top bit (high).
+[[gnu::always_inline]] inline __m512i LookUp(const Plane &p, __m512i indices, __mmask64 high)
+{
+    const __m512i low = _mm512_permutex2var_epi8(p.part[0], indices, p.part[1]);
+    const __m512i top = _mm512_permutex2var_epi8(p.part[2], indices, p.part[3]);
+    return _mm512_mask_blend_epi8(high, low, top);
+}
+
+// a op b op c.
+template <bool And> __m512i Fold(__m512i a, __m512i b, __m512i c)
+{
+    return _mm512_ternarylogic_epi32(a, b, c, And ? 0x80 : 0xFE);
+}
+
+// The blue, green and red bytes of 64 pixels, in the unpacking order. The
+// helpers of the loop below are inlined by force: g++ calls them otherwise,
+// and every register they take or give goes through the stack.
+struct Colours {
+    __m512i blue, green, red;
+};
+
+// The table's three planes.
+struct PlaneTable {
+    Plane blue, green, red;
+};
+
+Plane LoadPlane(const uint8_t *plane)
+{
+    return Plane{{_mm512_load_si512(plane), _mm512_load_si512(plane + 64),
+                  _mm512_load_si512(plane + 128), _mm512_load_si512(plane + 192)}};
+}
+
+// count pixels (the row's last block may have fewer than 64).
+[[gnu::always_inline]] inline void StorePixels(const Colours &c, uint32_t *out, uint32_t count)
+{
+    const __m512i zero = _mm512_setzero_si512();
+    const __m512i bgLow = _mm512_unpacklo_epi8(c.blue, c.green);
+    const __m512i bgHigh = _mm512_unpackhi_epi8(c.blue, c.green);
+    const __m512i rLow = _mm512_unpacklo_epi8(c.red, zero);
+    const __m512i rHigh = _mm512_unpackhi_epi8(c.red, zero);
+    const __m512i p0 = _mm512_unpacklo_epi16(bgLow, rLow), p1 = _mm512_unpackhi_epi16(bgLow, rLow);
+    const __m512i p2 = _mm512_unpacklo_epi16(bgHigh, rHigh);
+    const __m512i p3 = _mm512_unpackhi_epi16(bgHigh, rHigh);
+    if (count == 64) {
+        _mm512_storeu_si512(out, p0);
+        _mm512_storeu_si512(out + 16, p1);
+        _mm512_storeu_si512(out + 32, p2);
+        _mm512_storeu_si512(out + 48, p3);
+        return;
+    }
+    // Masked stores are slow on some processors: only the row's last block
+    // takes them.
+    const __m512i pixels[4] = {p0, p1, p2, p3};
+    for (uint32_t k = 0; 16 * k < count; ++k) {
+        const uint32_t left = count - 16 * k;
+        const __mmask16 mask = left >= 16 ? 0xFFFF : static_cast<__mmask16>((1u << left) - 1);
+        _mm512_mask_storeu_epi32(out + 16 * k, mask, pixels[k]);
+    }
+}
+
+// The up to 128 indices of a row from a block's base on; masked loads keep
+// to the reach (at least 1) the row has left.
+[[gnu::always_inline]] inline void LoadIndices(const uint8_t *row, uint32_t reach, __m512i &low,
+                                               __m512i &high)
+{
+    const __mmask64 all = ~__mmask64{0};
+    low = _mm512_maskz_loadu_epi8(reach >= 64 ? all : (__mmask64{1} << reach) - 1, row);
+    high = _mm512_setzero_si512();
+    if (reach > 64)
+        high = _mm512_maskz_loadu_epi8(reach >= 128 ? all : (__mmask64{1} << (reach - 64)) - 1,
+                                       row + 64);
+}
+
+// One row's part of a block: the colours of each pixel's first and last
+// column, a and b.
+[[gnu::always_inline]] inline void ReadRow(const uint8_t *row, uint32_t reach, __m512i first,
+                                           __m512i last, const PlaneTable &t, Colours &a,
+                                           Colours &b)
+{
+    __m512i low, high;
+    LoadIndices(row, reach, low, high);
+    const __m512i ia = _mm512_permutex2var_epi8(low, first, high);
+    const __m512i ib = _mm512_permutex2var_epi8(low, last, high);
+    const __mmask64 ha = _mm512_movepi8_mask(ia), hb = _mm512_movepi8_mask(ib);
+    a = Colours{LookUp(t.blue, ia, ha), LookUp(t.green, ia, ha), LookUp(t.red, ia, ha)};
+    b = Colours{LookUp(t.blue, ib, hb), LookUp(t.green, ib, hb), LookUp(t.red, ib, hb)};
+}
+
+// offsets in the unpacking order. (The unmasked permute's intrinsic starts
+// from an undefined register, which g++ 12 warns of.)
+__m512i InUnpackOrder(__m512i order, const uint8_t *offsets)
+{
+    return _mm512_maskz_permutexvar_epi8(~__mmask64{0}, order, _mm512_loadu_si512(offsets));
+}
+
+template <bool And>
+void CombineIndexRows(const uint8_t *const *rows, size_t rowCount, const IndexBlocks &blocks,
+                      const SurfacePlanes &table, uint32_t *out)
+{
+    const PlaneTable t{LoadPlane(table.plane[0]), LoadPlane(table.plane[1]),
+                       LoadPlane(table.plane[2])};
+    const __m512i order = _mm512_load_si512(kUnpackOrder.pixel);
+    for (size_t k = 0; k < blocks.blocks; ++k) {
+        const int32_t base = blocks.base[k];
+        const uint32_t reach = static_cast<uint32_t>(blocks.span - base);
+        const __m512i first = InUnpackOrder(order, blocks.first + 64 * k);
+        const __m512i last = InUnpackOrder(order, blocks.last + 64 * k);
+        Colours acc, a, b;
+        ReadRow(rows[0] + base, reach, first, last, t, a, b);
+        acc = Colours{Fold<And>(a.blue, a.blue, b.blue), Fold<And>(a.green, a.green, b.green),
+                      Fold<And>(a.red, a.red, b.red)};
+        for (size_t r = 1; r < rowCount; ++r) {
+            ReadRow(rows[r] + base, reach, first, last, t, a, b);
+            acc = Colours{Fold<And>(acc.blue, a.blue, b.blue),
+                          Fold<And>(acc.green, a.green, b.green), Fold<And>(acc.red, a.red, b.red)};
+        }
+        StorePixels(acc, out + 64 * k, k + 1 == blocks.blocks ? blocks.tail : 64);
+    }
+}
+
+void CombineIndexBlocks(const uint8_t *const *rows, size_t rowCount, const IndexBlocks &blocks,
+                        const SurfacePlanes &planes, bool useAnd, uint32_t *out)
+{
+    if (useAnd)
+        CombineIndexRows<true>(rows, rowCount, blocks, planes, out);
+    else
+        CombineIndexRows<false>(rows, rowCount, blocks, planes, out);
+}
+
 } // namespace
 
 void AddAvx512Kernels(ImageKernels &k)
 {
     k.shuffleRow = PermuteRow;
     k.blit4 = loops::Blit4<V64>;
+    k.combineIndexBlocks = CombineIndexBlocks;
 }
 
 #endif

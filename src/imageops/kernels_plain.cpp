@@ -94,4 +94,5 @@ void FillPlainKernels(ImageKernels &k)
     k.lookUpIndices = nullptr;
     k.spreadBlocks = nullptr;
     k.combineBlocks = nullptr;
+    k.combineIndexBlocks = nullptr;
 }

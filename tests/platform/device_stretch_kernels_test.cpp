@@ -20,7 +20,7 @@ namespace {
 using pptest::DeviceGuard;
 using pptest::Dib;
 
-constexpr int kSurfaceWidth = 90;
+constexpr int kSurfaceWidth = 200;
 constexpr int kSurfaceHeight = 30;
 constexpr uint32_t kUntouched = 0x00FEDCBA;
 
@@ -208,30 +208,37 @@ void CheckRandomCalls(const Format &f)
     }
 }
 
-// Widths around the limits of the eight-pixel blocks: the last partial
-// block, sources of exactly twice the destination (a block spans sixteen
-// columns) and one more (it spans seventeen, and the rows are drawn
-// another way), 1:1, and enlarging; each mirrored as well.
+// Widths around the limits of the kernels' blocks: the last partial block
+// of eight pixels, sources of exactly twice the destination (a block of
+// eight spans sixteen columns, one of 64 spans 128) and one more (groups of
+// three columns, drawn another way), rows of several blocks of 64 with a
+// short last one, 1:1, and enlarging; each mirrored as well, and with the
+// rows shrunk to groups of two and three too.
 void CheckBlockEdges(const Format &f)
 {
     const struct {
         int src, dst;
-    } widths[] = {{160, 80}, {161, 80}, {158, 79}, {90, 89}, {89, 89}, {50, 89}, {45, 90}, {7, 9}};
+    } widths[] = {{160, 80}, {161, 80}, {158, 79}, {90, 89},   {89, 89},
+                  {50, 89},  {45, 90},  {7, 9},    {400, 200}, {300, 193}};
+    const struct {
+        int src, dst;
+    } heights[] = {{12, 20}, {30, 12}};
     std::mt19937 rng(static_cast<unsigned>(f.bpp));
     int i = 0;
     for (const auto &w : widths)
-        for (bool mirrored : {false, true})
-            for (int mode : {BLACKONWHITE, WHITEONBLACK, COLORONCOLOR}) {
-                const Picture p = MakePicture(f, rng, w.src, 12);
-                Call c{0, 2, w.dst, 20, 0, 0, w.src, 12};
-                if (mirrored) {
-                    c.sx = w.src - 1;
-                    c.sw = -w.src;
+        for (const auto &h : heights)
+            for (bool mirrored : {false, true})
+                for (int mode : {BLACKONWHITE, WHITEONBLACK, COLORONCOLOR}) {
+                    const Picture p = MakePicture(f, rng, w.src, h.src);
+                    Call c{0, 2, w.dst, h.dst, 0, 0, w.src, h.src};
+                    if (mirrored) {
+                        c.sx = w.src - 1;
+                        c.sw = -w.src;
+                    }
+                    CheckCall(p, c, mode, 0, kSurfaceWidth, i++);
+                    if (::testing::Test::HasFatalFailure())
+                        return;
                 }
-                CheckCall(p, c, mode, 0, kSurfaceWidth, i++);
-                if (::testing::Test::HasFatalFailure())
-                    return;
-            }
 }
 
 class StretchKernels : public ::testing::TestWithParam<Format> {};

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 
 namespace {
 
@@ -16,6 +17,7 @@ enum : int { DISPLAY_RASTERCAPS = 0x7E99 };
 
 // Larger surfaces are refused rather than risk an allocation that cannot be met.
 enum : int64_t { MAX_SURFACE_SIDE = 65535, MAX_SURFACE_PIXELS = int64_t{1} << 28 };
+enum : size_t { SURFACE_ALIGNMENT = 64 }; // bytes: a cache line
 
 DeviceRect Intersect(DeviceRect a, DeviceRect b)
 {
@@ -117,10 +119,16 @@ extern "C" HDC ppCreateDC(int kind, int width, int height)
     if (width <= 0 || height <= 0 || width > MAX_SURFACE_SIDE || height > MAX_SURFACE_SIDE ||
         int64_t{width} * height > MAX_SURFACE_PIXELS)
         return nullptr;
-    size_t count = static_cast<size_t>(width) * static_cast<size_t>(height);
-    uint32_t *pixels = static_cast<uint32_t *>(std::calloc(count, sizeof(uint32_t)));
+    // The surface starts on a cache line: the stretch's 64-byte stores of a
+    // row that starts at the surface's left edge then never straddle two.
+    const size_t bytes =
+        (static_cast<size_t>(width) * static_cast<size_t>(height) * sizeof(uint32_t) +
+         SURFACE_ALIGNMENT - 1) /
+        SURFACE_ALIGNMENT * SURFACE_ALIGNMENT;
+    uint32_t *pixels = static_cast<uint32_t *>(std::aligned_alloc(SURFACE_ALIGNMENT, bytes));
     if (pixels == nullptr)
         return nullptr;
+    std::memset(pixels, 0, bytes);
     HDC__ *dc = new HDC__();
     dc->kind = kind;
     dc->width = width;

@@ -720,6 +720,88 @@ void DrawCombinedBlocks(HDC__ *dc, const SourceImage &src, const Axis &ax, const
     }
 }
 
+// A row's blocks of 64 pixels for the kernel that combines straight from
+// the indices, from each pixel's lowest and highest column relative to the
+// span's start; IndexBlocks points into it.
+struct IndexBlockPlan {
+    std::vector<int32_t> base;
+    std::vector<uint8_t> first, last;
+    IndexBlocks blocks{};
+};
+
+// False when a block's columns reach 128 or more past its lowest, which
+// groups of one or two columns never do.
+bool PlanIndexBlocks(const int32_t *lowest, const int32_t *highest, size_t width, int32_t span,
+                     IndexBlockPlan &plan)
+{
+    if (width == 0)
+        return false;
+    const size_t blocks = (width + 63) / 64;
+    plan.base.assign(blocks, 0);
+    // Pixels past the row's end read the block's base.
+    plan.first.assign(64 * blocks, 0);
+    plan.last.assign(64 * blocks, 0);
+    for (size_t b = 0; b < blocks; ++b) {
+        const size_t begin = 64 * b, end = std::min(width, begin + 64);
+        const int32_t base = *std::min_element(lowest + begin, lowest + end);
+        for (size_t i = begin; i < end; ++i) {
+            if (highest[i] - base >= 128)
+                return false;
+            plan.first[i] = static_cast<uint8_t>(lowest[i] - base);
+            plan.last[i] = static_cast<uint8_t>(highest[i] - base);
+        }
+        plan.base[b] = base;
+    }
+    plan.blocks = IndexBlocks{plan.base.data(),
+                              plan.first.data(),
+                              plan.last.data(),
+                              blocks,
+                              static_cast<uint32_t>(width - 64 * (blocks - 1)),
+                              span};
+    return true;
+}
+
+void SplitTable(const uint32_t table[256], SurfacePlanes &planes)
+{
+    for (int i = 0; i < 256; ++i)
+        for (int p = 0; p < 3; ++p)
+            planes.plane[p][i] = static_cast<uint8_t>(table[i] >> (8 * p));
+}
+
+// DrawCombined for an 8-bit source whose pixels' groups are one or two
+// columns, by the kernel that looks up and combines 64 pixels at once
+// straight from the indices.
+void DrawCombinedIndices(HDC__ *dc, const SourceImage &src, const Axis &ax, const Axis &ay,
+                         int32_t low, int32_t span, const IndexBlocks &blocks, bool useAnd)
+{
+    const ImageKernels &k = Kernels();
+    SurfacePlanes planes;
+    SplitTable(src.table, planes);
+    std::vector<const uint8_t *> rows;
+    const uint8_t *above = nullptr; // the rows of the row above, when they were alike
+    for (int32_t y = ay.lo; y < ay.hi; ++y) {
+        const size_t yi = static_cast<size_t>(y - ay.lo);
+        if (yi + 1 < ay.first.size())
+            for (int32_t j = 0; j < ay.count[yi + 1]; ++j)
+                PrefetchBytes(SourceRow(src, ay.first[yi + 1] + ay.sDir * j) + low,
+                              static_cast<size_t>(span));
+        // A group whose rows are alike is its first row, and draws the
+        // pixels of the row above when that had the same.
+        const bool alike = GroupRowsAlike(src, ay, yi, low, span);
+        const uint8_t *indices = SourceRow(src, ay.first[yi]) + low;
+        if (alike && RepeatsAbove(indices, above, span)) {
+            CopyRowFromAbove(dc, ax, y);
+            continue;
+        }
+        above = alike ? indices : nullptr;
+        rows.clear();
+        for (int32_t j = 0; j < (alike ? 1 : ay.count[yi]); ++j)
+            rows.push_back(SourceRow(src, ay.first[yi] + ay.sDir * j) + low);
+        k.combineIndexBlocks(rows.data(), rows.size(), blocks, planes, useAnd,
+                             SurfaceRow(dc, y) + ax.lo);
+    }
+}
+
 // Shrinking with BLACKONWHITE (AND) or WHITEONBLACK (OR): every source pixel
 // of a group's rows and columns takes part; the destination's own pixels do
 // not. The group's rows are combined first, then each pixel's columns.
@@ -738,6 +820,13 @@ void DrawCombined(HDC__ *dc, const SourceImage &src, const Axis &ax, const Axis 
     }
     ReducePlan reduce;
     PlanReduce(lowest.data(), ax.count.data(), width, static_cast<size_t>(span), reduce);
+    IndexBlockPlan indexBlocks;
+    if (Kernels().combineIndexBlocks != nullptr && src.format.bpp == 8 && !reduce.wide &&
+        reduce.levels == 1 &&
+        PlanIndexBlocks(lowest.data(), highest.data(), width, span, indexBlocks)) {
+        DrawCombinedIndices(dc, src, ax, ay, low, span, indexBlocks.blocks, useAnd);
+        return;
+    }
     BlockPlan blocks;
     if (Kernels().combineBlocks != nullptr && !reduce.wide && reduce.levels == 1 &&
         PlanBlocks(reduce.first.data(), reduce.second.data(), width, blocks)) {
