@@ -110,6 +110,10 @@ struct ImageKernels {
     void (*combineIndexBlocks)(const uint8_t *const *rows, size_t rowCount,
                                const IndexBlocks &blocks, const SurfacePlanes &planes, bool useAnd,
                                uint32_t *out);
+    // Destination pixels that each show the value of their first column of
+    // one row of indices, into all rowCount rows alike (last is not read).
+    void (*spreadIndexBlocks)(const uint8_t *indices, const IndexBlocks &blocks,
+                              const SurfacePlanes &planes, uint32_t *const *rows, size_t rowCount);
 };
 
 // The table of the active level.

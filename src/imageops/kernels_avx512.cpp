@@ -170,6 +170,41 @@ void CombineIndexRows(const uint8_t *const *rows, size_t rowCount, const IndexBl
     }
 }
 
+// Pixel block k of a row of indices through the table.
+[[gnu::always_inline]] inline Colours SpreadBlock(const uint8_t *indices, const IndexBlocks &blocks,
+                                                  size_t k, const PlaneTable &t, __m512i order)
+{
+    const int32_t base = blocks.base[k];
+    __m512i low, high;
+    LoadIndices(indices + base, static_cast<uint32_t>(blocks.span - base), low, high);
+    const __m512i picked =
+        _mm512_permutex2var_epi8(low, InUnpackOrder(order, blocks.first + 64 * k), high);
+    const __mmask64 top = _mm512_movepi8_mask(picked);
+    return Colours{LookUp(t.blue, picked, top), LookUp(t.green, picked, top),
+                   LookUp(t.red, picked, top)};
+}
+
+// Two rows at a time, their pointers held in registers (as the AVX2
+// level's SpreadBlocks, for the same reason).
+void SpreadIndexBlocks(const uint8_t *indices, const IndexBlocks &blocks,
+                       const SurfacePlanes &table, uint32_t *const *rows, size_t rowCount)
+{
+    const PlaneTable t{LoadPlane(table.plane[0]), LoadPlane(table.plane[1]),
+                       LoadPlane(table.plane[2])};
+    const __m512i order = _mm512_load_si512(kUnpackOrder.pixel);
+    for (size_t r = 0; r < rowCount; r += 2) {
+        uint32_t *const first = rows[r];
+        uint32_t *const second = r + 1 < rowCount ? rows[r + 1] : nullptr;
+        for (size_t k = 0; k < blocks.blocks; ++k) {
+            const Colours c = SpreadBlock(indices, blocks, k, t, order);
+            const uint32_t count = k + 1 == blocks.blocks ? blocks.tail : 64;
+            StorePixels(c, first + 64 * k, count);
+            if (second != nullptr)
+                StorePixels(c, second + 64 * k, count);
+        }
+    }
+}
+
 void CombineIndexBlocks(const uint8_t *const *rows, size_t rowCount, const IndexBlocks &blocks,
                         const SurfacePlanes &planes, bool useAnd, uint32_t *out)
 {
@@ -186,6 +221,7 @@ void AddAvx512Kernels(ImageKernels &k)
     k.shuffleRow = PermuteRow;
     k.blit4 = loops::Blit4<V64>;
     k.combineIndexBlocks = CombineIndexBlocks;
+    k.spreadIndexBlocks = SpreadIndexBlocks;
 }
 
 #endif

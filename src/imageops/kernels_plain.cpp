@@ -95,4 +95,5 @@ void FillPlainKernels(ImageKernels &k)
     k.spreadBlocks = nullptr;
     k.combineBlocks = nullptr;
     k.combineIndexBlocks = nullptr;
+    k.spreadIndexBlocks = nullptr;
 }

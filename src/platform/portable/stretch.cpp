@@ -446,16 +446,77 @@ void ReadValues(const ImageKernels &k, const SourceImage &src, const uint8_t *ro
     LookUpRun(indices + done, n - done, src.table, values + done);
 }
 
+// A row's blocks of 64 pixels for the kernels that draw straight from the
+// indices, from each pixel's lowest and highest column relative to the
+// span's start; IndexBlocks points into it.
+struct IndexBlockPlan {
+    std::vector<int32_t> base;
+    std::vector<uint8_t> first, last;
+    IndexBlocks blocks{};
+};
+
+// False when a block's columns reach 128 or more past its lowest, which
+// groups of one or two columns never do.
+bool PlanIndexBlocks(const int32_t *lowest, const int32_t *highest, size_t width, int32_t span,
+                     IndexBlockPlan &plan)
+{
+    if (width == 0)
+        return false;
+    const size_t blocks = (width + 63) / 64;
+    plan.base.assign(blocks, 0);
+    // Pixels past the row's end read the block's base.
+    plan.first.assign(64 * blocks, 0);
+    plan.last.assign(64 * blocks, 0);
+    for (size_t b = 0; b < blocks; ++b) {
+        const size_t begin = 64 * b, end = std::min(width, begin + 64);
+        const int32_t base = *std::min_element(lowest + begin, lowest + end);
+        for (size_t i = begin; i < end; ++i) {
+            if (highest[i] - base >= 128)
+                return false;
+            plan.first[i] = static_cast<uint8_t>(lowest[i] - base);
+            plan.last[i] = static_cast<uint8_t>(highest[i] - base);
+        }
+        plan.base[b] = base;
+    }
+    plan.blocks = IndexBlocks{plan.base.data(),
+                              plan.first.data(),
+                              plan.last.data(),
+                              blocks,
+                              static_cast<uint32_t>(width - 64 * (blocks - 1)),
+                              span};
+    return true;
+}
+
+void SplitTable(const uint32_t table[256], SurfacePlanes &planes)
+{
+    for (int i = 0; i < 256; ++i)
+        for (int p = 0; p < 3; ++p)
+            planes.plane[p][i] = static_cast<uint8_t>(table[i] >> (8 * p));
+}
+
+// The pixels before the first row's next boundary of bytes (a power of two
+// up to 64), when every row lies alike (the surface's width a multiple of
+// that many bytes): the kernels' blocks after them store whole vectors that
+// never straddle two cache lines, which stores from anywhere in a row do
+// time and again.
+size_t AlignedLead(HDC__ *dc, const Axis &ax, const Axis &ay, size_t width, size_t bytes)
+{
+    if (dc->width * sizeof(uint32_t) % bytes != 0)
+        return 0;
+    const uintptr_t at = reinterpret_cast<uintptr_t>(SurfaceRow(dc, ay.lo) + ax.lo);
+    return std::min<size_t>((bytes - at % bytes) % bytes / sizeof(uint32_t), width);
+}
+
 // DrawSingle with the vector kernels that pick a block of eight pixels at
 // once: each source row is read into surface values once and picked from
 // into every destination row that shows it.
 void DrawSingleBlocks(HDC__ *dc, const SourceImage &src, const Axis &ax, const Axis &ay,
-                      const std::vector<int32_t> &column, int32_t low, int32_t span,
+                      const std::vector<int32_t> &column, int32_t low, int32_t span, size_t lead,
                       const BlockPlan &plan)
 {
     const ImageKernels &k = Kernels();
     const size_t width = static_cast<size_t>(ax.hi - ax.lo);
-    const size_t tail = 8 * plan.blocks;
+    const size_t tail = lead + 8 * plan.blocks;
     std::vector<uint32_t> values(static_cast<size_t>(span) + BLOCK_REACH);
     std::vector<uint32_t *> rows;
     const uint8_t *above = nullptr;
@@ -475,11 +536,48 @@ void DrawSingleBlocks(HDC__ *dc, const SourceImage &src, const Axis &ax, const A
         above = src.format.bpp == 8 ? row + low : nullptr;
         rows.clear();
         for (int32_t j = 0; j < n; ++j)
-            rows.push_back(SurfaceRow(dc, y + j) + ax.lo);
+            rows.push_back(SurfaceRow(dc, y + j) + ax.lo + lead);
         k.spreadBlocks(values.data(), plan.base.data(), plan.offsets.data(), plan.blocks,
                        rows.data(), rows.size());
+        for (uint32_t *out : rows) {
+            PickValues(values.data(), column.data(), lead, out - lead);
+            PickValues(values.data(), column.data() + tail, width - tail, out - lead + tail);
+        }
+        y += n;
+    }
+}
+
+// DrawSingle for an 8-bit source, by the kernel that looks up 64 pixels at
+// once straight from the indices: the lead pixels before the blocks are
+// picked one by one.
+void DrawSingleIndices(HDC__ *dc, const SourceImage &src, const Axis &ax, const Axis &ay,
+                       const std::vector<int32_t> &column, int32_t low, int32_t span, size_t lead,
+                       const IndexBlocks &blocks)
+{
+    const ImageKernels &k = Kernels();
+    SurfacePlanes planes;
+    SplitTable(src.table, planes);
+    std::vector<uint32_t *> rows;
+    const uint8_t *above = nullptr;
+    for (int32_t y = ay.lo; y < ay.hi;) {
+        const int32_t n = RowsAlike(ay, y);
+        const uint8_t *indices = SourceRow(src, ay.first[static_cast<size_t>(y - ay.lo)]) + low;
+        if (y + n < ay.hi)
+            PrefetchBytes(SourceRow(src, ay.first[static_cast<size_t>(y + n - ay.lo)]) + low,
+                          static_cast<size_t>(span));
+        if (RepeatsAbove(indices, above, span)) {
+            for (int32_t j = 0; j < n; ++j)
+                CopyRowFromAbove(dc, ax, y + j);
+            y += n;
+            continue;
+        }
+        above = indices;
+        rows.clear();
+        for (int32_t j = 0; j < n; ++j)
+            rows.push_back(SurfaceRow(dc, y + j) + ax.lo + lead);
+        k.spreadIndexBlocks(indices, blocks, planes, rows.data(), rows.size());
         for (uint32_t *out : rows)
-            PickValues(values.data(), column.data() + tail, width - tail, out + tail);
+            PickIndices(indices, src.table, column.data(), lead, out - lead);
         y += n;
     }
 }
@@ -502,10 +600,19 @@ void DrawSingle(HDC__ *dc, const SourceImage &src, const Axis &ax, const Axis &a
     }
     int32_t span = high - low + 1;
     // At 1:1 rows go straight into place (8-bit rows a run at a time).
+    if (Kernels().spreadIndexBlocks != nullptr && src.format.bpp == 8 && !identity) {
+        const size_t lead = AlignedLead(dc, ax, ay, width, 64);
+        IndexBlockPlan plan;
+        if (PlanIndexBlocks(column.data() + lead, column.data() + lead, width - lead, span, plan)) {
+            DrawSingleIndices(dc, src, ax, ay, column, low, span, lead, plan.blocks);
+            return;
+        }
+    }
     BlockPlan blocks;
+    const size_t lead = AlignedLead(dc, ax, ay, width, 32);
     if (Kernels().spreadBlocks != nullptr && !identity &&
-        PlanBlocks(column.data(), nullptr, width, blocks)) {
-        DrawSingleBlocks(dc, src, ax, ay, column, low, span, blocks);
+        PlanBlocks(column.data() + lead, nullptr, width - lead, blocks)) {
+        DrawSingleBlocks(dc, src, ax, ay, column, low, span, lead, blocks);
         return;
     }
     bool indexed = src.format.bpp == 8;
@@ -718,54 +825,6 @@ void DrawCombinedBlocks(HDC__ *dc, const SourceImage &src, const Axis &ax, const
                         plan.blocks, useAnd, out);
         ReduceRange(values, reduce, tail, width, useAnd, out);
     }
-}
-
-// A row's blocks of 64 pixels for the kernel that combines straight from
-// the indices, from each pixel's lowest and highest column relative to the
-// span's start; IndexBlocks points into it.
-struct IndexBlockPlan {
-    std::vector<int32_t> base;
-    std::vector<uint8_t> first, last;
-    IndexBlocks blocks{};
-};
-
-// False when a block's columns reach 128 or more past its lowest, which
-// groups of one or two columns never do.
-bool PlanIndexBlocks(const int32_t *lowest, const int32_t *highest, size_t width, int32_t span,
-                     IndexBlockPlan &plan)
-{
-    if (width == 0)
-        return false;
-    const size_t blocks = (width + 63) / 64;
-    plan.base.assign(blocks, 0);
-    // Pixels past the row's end read the block's base.
-    plan.first.assign(64 * blocks, 0);
-    plan.last.assign(64 * blocks, 0);
-    for (size_t b = 0; b < blocks; ++b) {
-        const size_t begin = 64 * b, end = std::min(width, begin + 64);
-        const int32_t base = *std::min_element(lowest + begin, lowest + end);
-        for (size_t i = begin; i < end; ++i) {
-            if (highest[i] - base >= 128)
-                return false;
-            plan.first[i] = static_cast<uint8_t>(lowest[i] - base);
-            plan.last[i] = static_cast<uint8_t>(highest[i] - base);
-        }
-        plan.base[b] = base;
-    }
-    plan.blocks = IndexBlocks{plan.base.data(),
-                              plan.first.data(),
-                              plan.last.data(),
-                              blocks,
-                              static_cast<uint32_t>(width - 64 * (blocks - 1)),
-                              span};
-    return true;
-}
-
-void SplitTable(const uint32_t table[256], SurfacePlanes &planes)
-{
-    for (int i = 0; i < 256; ++i)
-        for (int p = 0; p < 3; ++p)
-            planes.plane[p][i] = static_cast<uint8_t>(table[i] >> (8 * p));
 }
 
 // DrawCombined for an 8-bit source whose pixels' groups are one or two
