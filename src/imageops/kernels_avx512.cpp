@@ -101,13 +101,15 @@ Plane LoadPlane(const uint8_t *plane)
         return;
     }
     // Masked stores are slow on some processors: only the row's last block
-    // takes them.
-    const __m512i pixels[4] = {p0, p1, p2, p3};
-    for (uint32_t k = 0; 16 * k < count; ++k) {
-        const uint32_t left = count - 16 * k;
-        const __mmask16 mask = left >= 16 ? 0xFFFF : static_cast<__mmask16>((1u << left) - 1);
-        _mm512_mask_storeu_epi32(out + 16 * k, mask, pixels[k]);
-    }
+    // takes them. (No array of the four: g++ put it on the stack.)
+    auto mask = [count](uint32_t k) {
+        const uint32_t left = count > 16 * k ? count - 16 * k : 0;
+        return left >= 16 ? __mmask16{0xFFFF} : static_cast<__mmask16>((1u << left) - 1);
+    };
+    _mm512_mask_storeu_epi32(out, mask(0), p0);
+    _mm512_mask_storeu_epi32(out + 16, mask(1), p1);
+    _mm512_mask_storeu_epi32(out + 32, mask(2), p2);
+    _mm512_mask_storeu_epi32(out + 48, mask(3), p3);
 }
 
 // The up to 128 indices of a row from a block's base on; masked loads keep
