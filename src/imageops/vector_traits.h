@@ -277,9 +277,35 @@ template <typename Isa> struct Vec512 {
         return _mm512_maskz_broadcast_i32x4(0xFFFF,
                                             _mm_loadu_si128(reinterpret_cast<const __m128i *>(p)));
     }
+    static Reg Zero() { return _mm512_setzero_si512(); }
     static Reg Splat8(int32_t v) { return _mm512_set1_epi8(static_cast<char>(v)); }
+    static Reg Splat16(int32_t v) { return _mm512_set1_epi16(static_cast<int16_t>(v)); }
     static Reg And(Reg a, Reg b) { return _mm512_and_si512(a, b); }
+    // The zero-masking form: g++ 12 warns of the plain one's undefined register.
+    static Reg AndNot(Reg a, Reg b) { return _mm512_maskz_andnot_epi32(0xFFFF, a, b); }
     static Reg Or(Reg a, Reg b) { return _mm512_or_si512(a, b); }
+    static Reg Xor(Reg a, Reg b) { return _mm512_xor_si512(a, b); }
+    // Comparisons give bytes of all ones, as at the narrower widths, made
+    // from the mask registers the instructions set.
+    static Reg Equal8(Reg a, Reg b) { return _mm512_movm_epi8(_mm512_cmpeq_epi8_mask(a, b)); }
+    static uint64_t Bits(Reg mask) { return _mm512_movepi8_mask(mask); }
+    static bool AllSet(Reg mask) { return _mm512_movepi8_mask(mask) == ~__mmask64{0}; }
+    static bool NoneSet(Reg mask) { return _mm512_movepi8_mask(mask) == 0; }
+    static Reg Select(Reg mask, Reg a, Reg b)
+    {
+        return _mm512_mask_blend_epi8(_mm512_movepi8_mask(mask), b, a);
+    }
+    static Reg MinU8(Reg a, Reg b) { return _mm512_min_epu8(a, b); }
+    static Reg MaxU8(Reg a, Reg b) { return _mm512_max_epu8(a, b); }
+    static Reg AddSatU8(Reg a, Reg b) { return _mm512_adds_epu8(a, b); }
+    static Reg SubSatU8(Reg a, Reg b) { return _mm512_subs_epu8(a, b); }
+    static Reg Add16(Reg a, Reg b) { return _mm512_add_epi16(a, b); }
+    static Reg MulLow16(Reg a, Reg b) { return _mm512_mullo_epi16(a, b); }
+    static Reg MulHigh16(Reg a, Reg b) { return _mm512_mulhi_epi16(a, b); }
+    static Reg PackU16(Reg a, Reg b) { return _mm512_packus_epi16(a, b); }
+    static Reg LowBytes(Reg a, Reg b) { return _mm512_unpacklo_epi8(a, b); }
+    static Reg HighBytes(Reg a, Reg b) { return _mm512_unpackhi_epi8(a, b); }
+    static Reg MulAddU8S8(Reg a, Reg b) { return _mm512_maddubs_epi16(a, b); }
     template <int N> static Reg ShiftRight16(Reg v) { return _mm512_srli_epi16(v, N); }
     template <int N> static Reg ShiftLeft16(Reg v) { return _mm512_slli_epi16(v, N); }
     static Reg Shuffle8(Reg table, Reg index) { return _mm512_shuffle_epi8(table, index); }

@@ -29,17 +29,19 @@ void CheckRandomPieces()
     CatalogHeader catalogue{};
     catalogue.bitsPerPixel = 8;
     for (int round = 0; round < 2000; ++round) {
-        int32_t pictureWidth = 1 + static_cast<int32_t>(rng() % 70);
+        // Now and then wide enough for the widest vectors (64 bytes).
+        const bool wide = round % 4 == 0;
+        int32_t pictureWidth = 1 + static_cast<int32_t>(rng() % (wide ? 200 : 70));
         int32_t pictureHeight = 1 + static_cast<int32_t>(rng() % 6);
         int32_t pictureStride = (pictureWidth + 3) / 4 * 4;
-        int32_t width = 1 + static_cast<int32_t>(rng() % 60);
+        int32_t width = 1 + static_cast<int32_t>(rng() % (wide ? 180 : 60));
         int32_t height = 1 + static_cast<int32_t>(rng() % 6);
         int32_t sourceStride = (width + 3) / 4 * 4;
         // A few values only, so keys and list entries meet the pixels often.
         auto value = [&rng] { return static_cast<uint8_t>(rng() % 8 * 31); };
 
         PlacedPiece piece{};
-        piece.x = static_cast<int16_t>(static_cast<int32_t>(rng() % 90) - 20);
+        piece.x = static_cast<int16_t>(static_cast<int32_t>(rng() % (wide ? 220 : 90)) - 20);
         piece.y = static_cast<int16_t>(static_cast<int32_t>(rng() % 10) - 3);
         int32_t pairs = static_cast<int32_t>(rng() % 17);
         for (int32_t i = 0; i < 16; ++i) {
