@@ -20,7 +20,10 @@ namespace {
 using pptest::DeviceGuard;
 using pptest::Dib;
 
+// 800 bytes a row: rows start on 32-byte boundaries but not all on 64-byte
+// ones. kAlignedWidth's rows all start on 64-byte boundaries.
 constexpr int kSurfaceWidth = 200;
+constexpr int kAlignedWidth = 192;
 constexpr int kSurfaceHeight = 30;
 constexpr uint32_t kUntouched = 0x00FEDCBA;
 
@@ -143,9 +146,9 @@ void RandomAxis(std::mt19937 &rng, int length, int surface, int &d, int &dExtent
 }
 
 std::vector<uint32_t> Expected(const Picture &p, const Call &c, int mode, int clipLeft,
-                               int clipRight)
+                               int clipRight, int surfaceWidth)
 {
-    std::vector<uint32_t> surface(kSurfaceWidth * kSurfaceHeight, kUntouched);
+    std::vector<uint32_t> surface(static_cast<size_t>(surfaceWidth * kSurfaceHeight), kUntouched);
     // Source rows count from the bottom of the bitmap; the mapping runs over
     // rows counted from the top.
     const int top = p.height - c.sy - c.sh;
@@ -166,16 +169,17 @@ std::vector<uint32_t> Expected(const Picture &p, const Call &c, int mode, int cl
                     const uint32_t v = p.colour[static_cast<size_t>(r * p.width + col)];
                     value = mode == BLACKONWHITE ? value & v : value | v;
                 }
-            surface[static_cast<size_t>(y * kSurfaceWidth + x)] = value;
+            surface[static_cast<size_t>(y * surfaceWidth + x)] = value;
         }
     }
     return surface;
 }
 
 // One call on a fresh surface against the mapping worked out pixel by pixel.
-void CheckCall(const Picture &p, const Call &c, int mode, int clipLeft, int clipRight, int i)
+void CheckCall(const Picture &p, const Call &c, int mode, int clipLeft, int clipRight, int i,
+               int surfaceWidth = kSurfaceWidth)
 {
-    DeviceGuard dc(PP_DEVICE_TRUECOLOR, kSurfaceWidth, kSurfaceHeight);
+    DeviceGuard dc(PP_DEVICE_TRUECOLOR, surfaceWidth, kSurfaceHeight);
     ppDCSetLogging(dc.get(), 0);
     ppDCFill(dc.get(), kUntouched);
     HRGN clip = CreateRectRgn(clipLeft, -5, clipRight, kSurfaceHeight + 5);
@@ -184,7 +188,7 @@ void CheckCall(const Picture &p, const Call &c, int mode, int clipLeft, int clip
     SetStretchBltMode(dc.get(), mode);
     StretchDIBits(dc.get(), c.dx, c.dy, c.dw, c.dh, c.sx, c.sy, c.sw, c.sh, p.dib.Bits(),
                   p.dib.Info(), DIB_RGB_COLORS, SRCCOPY);
-    ASSERT_EQ(dc.Pixels(), Expected(p, c, mode, clipLeft, clipRight))
+    ASSERT_EQ(dc.Pixels(), Expected(p, c, mode, clipLeft, clipRight, surfaceWidth))
         << "call " << i << ": " << p.width << "x" << p.height << " dest " << c.dx << "," << c.dy
         << " " << c.dw << "x" << c.dh << " source " << c.sx << "," << c.sy << " " << c.sw << "x"
         << c.sh << " mode " << mode << " clip " << clipLeft << ".." << clipRight;
@@ -241,6 +245,24 @@ void CheckBlockEdges(const Format &f)
                 }
 }
 
+// Destinations starting at every pixel of a 64-byte block of a surface
+// whose rows all start on one: the kernels' blocks then start after a lead
+// of one to fifteen pixels drawn apart.
+void CheckAlignedLeads(const Format &f)
+{
+    std::mt19937 rng(static_cast<unsigned>(f.bpp + 100));
+    int i = 0;
+    for (int x = 0; x < 16; ++x)
+        for (const int src : {150, 300})
+            for (int mode : {BLACKONWHITE, COLORONCOLOR}) {
+                const Picture p = MakePicture(f, rng, src, 12);
+                const Call c{x, 1, 160, 16, 0, 0, src, 12};
+                CheckCall(p, c, mode, 0, kAlignedWidth, i++, kAlignedWidth);
+                if (::testing::Test::HasFatalFailure())
+                    return;
+            }
+}
+
 class StretchKernels : public ::testing::TestWithParam<Format> {};
 
 TEST_P(StretchKernels, MatchThePixelByPixelMapping)
@@ -251,6 +273,11 @@ TEST_P(StretchKernels, MatchThePixelByPixelMapping)
 TEST_P(StretchKernels, BlockEdgesMatchThePixelByPixelMapping)
 {
     pptest::AtEveryVectorLevel([this] { CheckBlockEdges(GetParam()); });
+}
+
+TEST_P(StretchKernels, AlignedLeadsMatchThePixelByPixelMapping)
+{
+    pptest::AtEveryVectorLevel([this] { CheckAlignedLeads(GetParam()); });
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, StretchKernels,
