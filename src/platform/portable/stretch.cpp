@@ -829,11 +829,9 @@ void DrawCombinedBlocks(HDC__ *dc, const SourceImage &src, const Axis &ax, const
 
 // DrawCombined for an 8-bit source whose pixels' groups are one or two
 // columns, by the kernel that looks up and combines 64 pixels at once
-// straight from the indices: the lead pixels as one short block of their
-// own (head, or none), then the blocks after them.
+// straight from the indices.
 void DrawCombinedIndices(HDC__ *dc, const SourceImage &src, const Axis &ax, const Axis &ay,
-                         int32_t low, int32_t span, size_t lead, const IndexBlocks *head,
-                         const IndexBlocks &blocks, bool useAnd)
+                         int32_t low, int32_t span, const IndexBlocks &blocks, bool useAnd)
 {
     const ImageKernels &k = Kernels();
     SurfacePlanes planes;
@@ -858,10 +856,8 @@ void DrawCombinedIndices(HDC__ *dc, const SourceImage &src, const Axis &ax, cons
         rows.clear();
         for (int32_t j = 0; j < (alike ? 1 : ay.count[yi]); ++j)
             rows.push_back(SourceRow(src, ay.first[yi] + ay.sDir * j) + low);
-        uint32_t *out = SurfaceRow(dc, y) + ax.lo;
-        if (head != nullptr)
-            k.combineIndexBlocks(rows.data(), rows.size(), *head, planes, useAnd, out);
-        k.combineIndexBlocks(rows.data(), rows.size(), blocks, planes, useAnd, out + lead);
+        k.combineIndexBlocks(rows.data(), rows.size(), blocks, planes, useAnd,
+                             SurfaceRow(dc, y) + ax.lo);
     }
 }
 
@@ -883,17 +879,12 @@ void DrawCombined(HDC__ *dc, const SourceImage &src, const Axis &ax, const Axis 
     }
     ReducePlan reduce;
     PlanReduce(lowest.data(), ax.count.data(), width, static_cast<size_t>(span), reduce);
+    IndexBlockPlan indexBlocks;
     if (Kernels().combineIndexBlocks != nullptr && src.format.bpp == 8 && !reduce.wide &&
-        reduce.levels == 1) {
-        const size_t lead = AlignedLead(dc, ax, ay, width, 64);
-        IndexBlockPlan head, rest;
-        if (PlanIndexBlocks(lowest.data() + lead, highest.data() + lead, width - lead, span,
-                            rest) &&
-            (lead == 0 || PlanIndexBlocks(lowest.data(), highest.data(), lead, span, head))) {
-            DrawCombinedIndices(dc, src, ax, ay, low, span, lead,
-                                lead == 0 ? nullptr : &head.blocks, rest.blocks, useAnd);
-            return;
-        }
+        reduce.levels == 1 &&
+        PlanIndexBlocks(lowest.data(), highest.data(), width, span, indexBlocks)) {
+        DrawCombinedIndices(dc, src, ax, ay, low, span, indexBlocks.blocks, useAnd);
+        return;
     }
     BlockPlan blocks;
     if (Kernels().combineBlocks != nullptr && !reduce.wide && reduce.levels == 1 &&
