@@ -1,6 +1,7 @@
-// The AVX-512 level (with byte permutes across 128 bytes): the 4-bit blit 64
-// bytes at a time, the resampling's permutes and the device stretch's
-// combined shrinking straight from the indices; the rest is AVX2's.
+// The AVX-512 level (with byte permutes across 128 bytes): the blits, the
+// filter's rows and ReplaceIndex 64 bytes at a time, the resampling's
+// permutes and the device stretch's rows straight from 8-bit indices; the
+// rest is AVX2's.
 // Compiled with -mavx512f -mavx512bw -mavx512vbmi (CMakeLists.txt).
 #include "imageops/kernels.h"
 
@@ -29,7 +30,7 @@ int32_t PermuteRow(const uint8_t *source, uint8_t *out, const RowPattern &p)
     return loops::ShuffleRow<V32>(source, out, p);
 }
 
-// ------------------------------------------- the device's combined shrinking
+// ------------------------------------- the device's stretch from the indices
 
 // The order the two rounds of unpacking in StorePixels turn into pixel
 // order, which unpacks within 128-bit lanes: byte j of a plane becomes pixel
@@ -65,8 +66,8 @@ template <bool And> __m512i Fold(__m512i a, __m512i b, __m512i c)
 }
 
 // The blue, green and red bytes of 64 pixels, in the unpacking order. The
-// helpers of the loop below are inlined by force: g++ calls them otherwise,
-// and every register they take or give goes through the stack.
+// helpers of the kernels below are inlined by force: g++ calls them
+// otherwise, and every register they take or give goes through the stack.
 struct Colours {
     __m512i blue, green, red;
 };
@@ -80,6 +81,12 @@ Plane LoadPlane(const uint8_t *plane)
 {
     return Plane{{_mm512_load_si512(plane), _mm512_load_si512(plane + 64),
                   _mm512_load_si512(plane + 128), _mm512_load_si512(plane + 192)}};
+}
+
+PlaneTable LoadPlanes(const SurfacePlanes &table)
+{
+    return PlaneTable{LoadPlane(table.plane[0]), LoadPlane(table.plane[1]),
+                      LoadPlane(table.plane[2])};
 }
 
 // count pixels (the row's last block may have fewer than 64).
@@ -125,6 +132,17 @@ Plane LoadPlane(const uint8_t *plane)
                                        row + 64);
 }
 
+// The colours of the indices at offsets (in the unpacking order) into the
+// 128 indices low and high.
+[[gnu::always_inline]] inline Colours Pick(__m512i low, __m512i high, __m512i offsets,
+                                           const PlaneTable &t)
+{
+    const __m512i indices = _mm512_permutex2var_epi8(low, offsets, high);
+    const __mmask64 top = _mm512_movepi8_mask(indices);
+    return Colours{LookUp(t.blue, indices, top), LookUp(t.green, indices, top),
+                   LookUp(t.red, indices, top)};
+}
+
 // One row's part of a block: the colours of each pixel's first and last
 // column, a and b.
 [[gnu::always_inline]] inline void ReadRow(const uint8_t *row, uint32_t reach, __m512i first,
@@ -133,11 +151,8 @@ Plane LoadPlane(const uint8_t *plane)
 {
     __m512i low, high;
     LoadIndices(row, reach, low, high);
-    const __m512i ia = _mm512_permutex2var_epi8(low, first, high);
-    const __m512i ib = _mm512_permutex2var_epi8(low, last, high);
-    const __mmask64 ha = _mm512_movepi8_mask(ia), hb = _mm512_movepi8_mask(ib);
-    a = Colours{LookUp(t.blue, ia, ha), LookUp(t.green, ia, ha), LookUp(t.red, ia, ha)};
-    b = Colours{LookUp(t.blue, ib, hb), LookUp(t.green, ib, hb), LookUp(t.red, ib, hb)};
+    a = Pick(low, high, first, t);
+    b = Pick(low, high, last, t);
 }
 
 // offsets in the unpacking order. (The unmasked permute's intrinsic starts
@@ -151,8 +166,7 @@ template <bool And>
 void CombineIndexRows(const uint8_t *const *rows, size_t rowCount, const IndexBlocks &blocks,
                       const SurfacePlanes &table, uint32_t *out)
 {
-    const PlaneTable t{LoadPlane(table.plane[0]), LoadPlane(table.plane[1]),
-                       LoadPlane(table.plane[2])};
+    const PlaneTable t = LoadPlanes(table);
     const __m512i order = _mm512_load_si512(kUnpackOrder.pixel);
     for (size_t k = 0; k < blocks.blocks; ++k) {
         const int32_t base = blocks.base[k];
@@ -179,11 +193,7 @@ void CombineIndexRows(const uint8_t *const *rows, size_t rowCount, const IndexBl
     const int32_t base = blocks.base[k];
     __m512i low, high;
     LoadIndices(indices + base, static_cast<uint32_t>(blocks.span - base), low, high);
-    const __m512i picked =
-        _mm512_permutex2var_epi8(low, InUnpackOrder(order, blocks.first + 64 * k), high);
-    const __mmask64 top = _mm512_movepi8_mask(picked);
-    return Colours{LookUp(t.blue, picked, top), LookUp(t.green, picked, top),
-                   LookUp(t.red, picked, top)};
+    return Pick(low, high, InUnpackOrder(order, blocks.first + 64 * k), t);
 }
 
 // Two rows at a time, their pointers held in registers (as the AVX2
@@ -191,8 +201,7 @@ void CombineIndexRows(const uint8_t *const *rows, size_t rowCount, const IndexBl
 void SpreadIndexBlocks(const uint8_t *indices, const IndexBlocks &blocks,
                        const SurfacePlanes &table, uint32_t *const *rows, size_t rowCount)
 {
-    const PlaneTable t{LoadPlane(table.plane[0]), LoadPlane(table.plane[1]),
-                       LoadPlane(table.plane[2])};
+    const PlaneTable t = LoadPlanes(table);
     const __m512i order = _mm512_load_si512(kUnpackOrder.pixel);
     for (size_t r = 0; r < rowCount; r += 2) {
         uint32_t *const first = rows[r];

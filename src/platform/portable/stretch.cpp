@@ -687,6 +687,16 @@ void CombineGroupRows(const SourceImage &src, const Axis &ay, size_t yi, int32_t
     }
 }
 
+// Asks for the source rows of the group after destination row yi's, if any.
+void PrefetchNextGroup(const SourceImage &src, const Axis &ay, size_t yi, int32_t low, int32_t span)
+{
+    if (yi + 1 >= ay.first.size())
+        return;
+    for (int32_t j = 0; j < ay.count[yi + 1]; ++j)
+        PrefetchBytes(SourceRow(src, ay.first[yi + 1] + ay.sDir * j) + low,
+                      static_cast<size_t>(span));
+}
+
 // Whether the source rows of destination row yi's group hold the same
 // indices over columns [low, low + span): then the group is its first row.
 bool GroupRowsAlike(const SourceImage &src, const Axis &ay, size_t yi, int32_t low, int32_t span)
@@ -807,10 +817,7 @@ void DrawCombinedBlocks(HDC__ *dc, const SourceImage &src, const Axis &ax, const
     for (int32_t y = ay.lo; y < ay.hi; ++y) {
         const size_t yi = static_cast<size_t>(y - ay.lo);
         uint32_t *out = SurfaceRow(dc, y) + ax.lo;
-        if (yi + 1 < ay.first.size())
-            for (int32_t j = 0; j < ay.count[yi + 1]; ++j)
-                PrefetchBytes(SourceRow(src, ay.first[yi + 1] + ay.sDir * j) + low,
-                              static_cast<size_t>(span));
+        PrefetchNextGroup(src, ay, yi, low, span);
         // A group whose rows are alike and repeat the row above's draws the
         // same pixels.
         const bool alike = src.format.bpp == 8 && GroupRowsAlike(src, ay, yi, low, span);
@@ -840,10 +847,7 @@ void DrawCombinedIndices(HDC__ *dc, const SourceImage &src, const Axis &ax, cons
     const uint8_t *above = nullptr; // the rows of the row above, when they were alike
     for (int32_t y = ay.lo; y < ay.hi; ++y) {
         const size_t yi = static_cast<size_t>(y - ay.lo);
-        if (yi + 1 < ay.first.size())
-            for (int32_t j = 0; j < ay.count[yi + 1]; ++j)
-                PrefetchBytes(SourceRow(src, ay.first[yi + 1] + ay.sDir * j) + low,
-                              static_cast<size_t>(span));
+        PrefetchNextGroup(src, ay, yi, low, span);
         // A group whose rows are alike is its first row, and draws the
         // pixels of the row above when that had the same.
         const bool alike = GroupRowsAlike(src, ay, yi, low, span);
@@ -908,10 +912,7 @@ void DrawCombined(HDC__ *dc, const SourceImage &src, const Axis &ax, const Axis 
             continue;
         size_t yi = static_cast<size_t>(y - ay.lo);
         uint32_t *out = SurfaceRow(dc, y) + ax.lo;
-        if (yi + 1 < ay.first.size())
-            for (int32_t j = 0; j < ay.count[yi + 1]; ++j)
-                PrefetchBytes(SourceRow(src, ay.first[yi + 1] + ay.sDir * j) + low,
-                              static_cast<size_t>(span));
+        PrefetchNextGroup(src, ay, yi, low, span);
         if (indexed && GroupRowsAlike(src, ay, yi, low, span)) {
             const uint8_t *indices = SourceRow(src, ay.first[yi]) + low;
             if (RepeatsAbove(indices, above, span)) {
