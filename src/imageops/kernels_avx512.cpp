@@ -1,7 +1,8 @@
 // The AVX-512 level (with byte permutes across 128 bytes): the blits, the
-// filter's rows and ReplaceIndex 64 bytes at a time, the resampling's
-// permutes and the device stretch's rows straight from 8-bit indices; the
-// rest is AVX2's.
+// filter's rows, ReplaceIndex and the area-average shrink's column pass 64
+// bytes at a time, the resampling's permutes, the shrink's row pass 64
+// outputs to a permuted window and the device stretch's rows straight from
+// 8-bit indices; the rest is AVX2's.
 // Compiled with -mavx512f -mavx512bw -mavx512vbmi (CMakeLists.txt).
 #include "imageops/kernels.h"
 
@@ -10,6 +11,9 @@
 #if PP_HAVE_AVX512
 
 #include "imageops/kernel_loops.h"
+#include "imageops/shrink_loops.h"
+
+#include <algorithm>
 
 namespace {
 struct Isa {};
@@ -225,6 +229,94 @@ void CombineIndexBlocks(const uint8_t *const *rows, size_t rowCount, const Index
         CombineIndexRows<false>(rows, rowCount, blocks, planes, out);
 }
 
+// ------------------------------------------------- the area-average shrink
+
+// The 128 source bytes from a block's base: masked loads keep to the reach
+// (at least 1) the row has left.
+[[gnu::always_inline]] inline void LoadWindow(const uint8_t *from, int32_t reach, __m512i &low,
+                                              __m512i &high)
+{
+    if (reach >= kPermuteWindow) {
+        low = _mm512_loadu_si512(from);
+        high = _mm512_loadu_si512(from + 64);
+        return;
+    }
+    LoadIndices(from, static_cast<uint32_t>(reach), low, high);
+}
+
+// The 32 words of one half of a block.
+template <int32_t Pairs, bool Low, bool Narrow>
+[[gnu::always_inline]] inline __m512i HalfMeans(const PermuteRowBlock &block, int32_t half,
+                                                __m512i first, __m512i second,
+                                                const loops::ByteDivide<V64> &d)
+{
+    __m512i high = _mm512_setzero_si512(), low = high;
+    for (int32_t p = 0; p < Pairs; ++p) {
+        const __m512i x =
+            _mm512_permutex2var_epi8(first, _mm512_loadu_si512(block.index[half][p]), second);
+        high = _mm512_add_epi16(high,
+                                _mm512_maddubs_epi16(x, _mm512_loadu_si512(block.high[half][p])));
+        if (Low)
+            low = _mm512_add_epi16(low,
+                                   _mm512_maddubs_epi16(x, _mm512_loadu_si512(block.low[half][p])));
+    }
+    return loops::ByteQuotients<V64, Low, Narrow>(high, low, d);
+}
+
+// Every row, block by block. Rows but the last may read into the row below
+// (never yet written); the last only within itself. A row's outputs may be
+// written as far as the old stride from its start: past them lie its
+// padding and the next rows' outputs, both written afterwards.
+template <int32_t Pairs, bool Low, bool Narrow>
+void PermuteRowsPass(uint8_t *pixels, int32_t oldWidth, int32_t oldHeight, int32_t oldStride,
+                     int32_t newStride, const PermuteRowTable &table, const ByteSplit &split)
+{
+    const loops::ByteDivide<V64> d = loops::LoadDivide<V64>(split);
+    const int32_t room = std::min(kPermuteOutputs * table.blocks, oldStride);
+    for (int32_t r = 0; r < oldHeight; ++r) {
+        const uint8_t *source = pixels + static_cast<ptrdiff_t>(r) * oldStride;
+        uint8_t *out = pixels + static_cast<ptrdiff_t>(r) * newStride;
+        const int32_t limit = r + 1 < oldHeight ? 2 * oldStride : oldWidth;
+        for (int32_t q = 0; q < table.blocks; ++q) {
+            const PermuteRowBlock &block = table.block[q];
+            __m512i first, second;
+            LoadWindow(source + block.base, limit - block.base, first, second);
+            const __m512i means =
+                _mm512_packus_epi16(HalfMeans<Pairs, Low, Narrow>(block, 0, first, second, d),
+                                    HalfMeans<Pairs, Low, Narrow>(block, 1, first, second, d));
+            const int32_t at = kPermuteOutputs * q;
+            if (at + kPermuteOutputs <= room)
+                _mm512_storeu_si512(out + at, means);
+            else
+                _mm512_mask_storeu_epi8(out + at, (__mmask64{1} << (room - at)) - 1, means);
+        }
+    }
+}
+
+// The row pass with byte weights when every block's pixels lie within 128
+// bytes; otherwise AVX2's.
+bool ShrinkRowsPermute(uint8_t *pixels, int32_t oldWidth, int32_t oldHeight, int32_t newWidth,
+                       int32_t oldStride, int32_t newStride, uint32_t wa, uint32_t wn)
+{
+    ByteSplit split;
+    if (newWidth <= 0 || wa > kMaxWeight || !MakeByteSplit(wa, wn, kMaxRowTaps, split))
+        return loops::ShrinkRowsWide<V32>(pixels, oldWidth, oldHeight, newWidth, oldStride,
+                                          newStride, wa, wn);
+    PermuteRowTable table;
+    if (!BuildPermuteRowTable(oldWidth, newWidth, wa, wn, split.bits, table))
+        return loops::ShrinkRowsWide<V32>(pixels, oldWidth, oldHeight, newWidth, oldStride,
+                                          newStride, wa, wn);
+    loops::WithByteFlags(split.bits > 0, split.kind == DIVIDE_NARROW, [&]<bool Low, bool Narrow>() {
+        if (table.pairs == 1)
+            PermuteRowsPass<1, Low, Narrow>(pixels, oldWidth, oldHeight, oldStride, newStride,
+                                            table, split);
+        else
+            PermuteRowsPass<2, Low, Narrow>(pixels, oldWidth, oldHeight, oldStride, newStride,
+                                            table, split);
+    });
+    return true;
+}
+
 } // namespace
 
 void AddAvx512Kernels(ImageKernels &k)
@@ -234,6 +326,8 @@ void AddAvx512Kernels(ImageKernels &k)
     k.replaceIndex = loops::ReplaceIndex<V64>;
     k.filterRow = loops::FilterRow<V64>;
     k.shuffleRow = PermuteRow;
+    k.shrinkRowsWide = ShrinkRowsPermute;
+    k.shrinkColumnsWide = loops::ShrinkColumnsWide<V64, V32>;
     k.blit8 = loops::Blit8<V64>;
     k.blit4 = loops::Blit4<V64>;
     k.combineIndexBlocks = CombineIndexBlocks;

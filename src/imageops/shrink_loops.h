@@ -1,9 +1,9 @@
 // The area-average shrink's passes for processors with byte shuffles,
 // written once over a vector width V (vector_traits.h) and instantiated by
-// the SSSE3 and AVX2 kernel files. The weight tables come from
-// shrink_wide.cpp (shrink_tables.h). Unpacking, multiplying and packing all
-// stay within 16-byte lanes, so a wider V works on neighbouring columns
-// side by side and every width gives the same bytes.
+// the SSSE3 and AVX2 kernel files (and the AVX-512 one for the column pass). The weight tables come
+// from shrink_wide.cpp (shrink_tables.h). Unpacking, multiplying and packing all stay within
+// 16-byte lanes, so a wider V works on neighbouring columns side by side and every width gives the
+// same bytes.
 #ifndef PIECEPAINT_IMAGEOPS_SHRINK_LOOPS_H
 #define PIECEPAINT_IMAGEOPS_SHRINK_LOOPS_H
 
@@ -267,8 +267,8 @@ void ShrinkColumnBytes(uint8_t *pixels, int32_t oldHeight, int32_t newHeight, in
 }
 
 // The whole column pass, every column of newStride; false, with nothing
-// written, when the ratio does not suit.
-template <typename V>
+// written, when the ratio does not suit. Word weights take width W.
+template <typename V, typename W = V>
 bool ShrinkColumnsWide(uint8_t *pixels, int32_t oldHeight, int32_t newHeight, int32_t newStride,
                        uint32_t ha, uint32_t hn)
 {
@@ -283,7 +283,7 @@ bool ShrinkColumnsWide(uint8_t *pixels, int32_t oldHeight, int32_t newHeight, in
         });
         return true;
     }
-    ShrinkColumnWords<V>(pixels, oldHeight, newHeight, newStride, ha, hn);
+    ShrinkColumnWords<W>(pixels, oldHeight, newHeight, newStride, ha, hn);
     return true;
 }
 

@@ -107,6 +107,29 @@ struct ByteRowTable {
     ByteRowBlock block[kMaxRowBlocks];
 };
 
+// Byte weights for byte permutes across 128 bytes: a block is 64 outputs,
+// all read from the 128 source bytes from base. Its outputs are summed in
+// two registers of 32 words, half 0 holding outputs 0-7, 16-23, 32-39 and
+// 48-55, half 1 the others, so that packing the two puts them in order.
+// For every output, pair p of the indices picks its source pixels 2p and
+// 2p + 1 (an unused one at weight zero).
+constexpr int32_t kPermuteOutputs = 64;
+constexpr int32_t kPermuteWindow = 128;
+constexpr int32_t kMaxPermuteBlocks = kMaxRowBlocks * kRowBlockOutputs / kPermuteOutputs;
+
+struct PermuteRowBlock {
+    int32_t base;
+    uint8_t index[2][2][64]; // [half][pair]
+    int8_t high[2][2][64];
+    int8_t low[2][2][64];
+};
+
+struct PermuteRowTable {
+    int32_t blocks;
+    int32_t pairs;
+    PermuteRowBlock block[kMaxPermuteBlocks];
+};
+
 // Leading blocks that are stored whole and read the row directly: all of
 // them but those near the end of a row.
 struct RowSpans {
@@ -134,6 +157,11 @@ ColumnBytePairs PairBytes(const ColumnTaps &taps, int32_t bits);
 bool BuildRowTable(int32_t oldWidth, int32_t newWidth, uint32_t wa, uint32_t wn, RowTable &table);
 bool BuildByteRowTable(int32_t oldWidth, int32_t newWidth, uint32_t wa, uint32_t wn, int32_t bits,
                        ByteRowTable &table);
+
+// The same for the 64-output blocks; false also when a block's outputs
+// reach 128 bytes or more past its first pixel.
+bool BuildPermuteRowTable(int32_t oldWidth, int32_t newWidth, uint32_t wa, uint32_t wn,
+                          int32_t bits, PermuteRowTable &table);
 
 // A block whose windows would reach past what may be read takes its source
 // bytes from a copy, zero beyond the row.

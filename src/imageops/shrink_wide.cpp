@@ -143,6 +143,31 @@ bool PlaceByteRowOutput(ByteRowTable &table, int32_t output, const RowOutput &o,
     return true;
 }
 
+bool PlacePermuteOutput(PermuteRowTable &table, int32_t output, const RowOutput &o, int32_t bits)
+{
+    PermuteRowBlock &block = table.block[output / kPermuteOutputs];
+    const int32_t within = output % kPermuteOutputs;
+    const int32_t half = (within / 8) & 1;
+    const int32_t word = 8 * (within / 16) + within % 8;
+    if (o.taps == 0)
+        return false;
+    if (within == 0)
+        block.base = o.index[0];
+    const uint32_t lowMask = (1u << bits) - 1;
+    for (int32_t t = 0; t < o.taps; ++t) {
+        const int32_t at = o.index[t] - block.base;
+        if (at < 0 || at >= kPermuteWindow)
+            return false;
+        const int32_t byte = 2 * word + t % 2;
+        block.index[half][t / 2][byte] = static_cast<uint8_t>(at);
+        block.high[half][t / 2][byte] = static_cast<int8_t>(o.weight[t] >> bits);
+        block.low[half][t / 2][byte] = static_cast<int8_t>(o.weight[t] & lowMask);
+    }
+    if (o.taps > 2)
+        table.pairs = 2;
+    return true;
+}
+
 } // namespace
 
 SplitDivisor MakeSplitDivisor(uint32_t d)
@@ -284,6 +309,21 @@ bool BuildByteRowTable(int32_t oldWidth, int32_t newWidth, uint32_t wa, uint32_t
                        return PlaceByteRowOutput(table, output, o, bits);
                    }) &&
            FinishBlocks(table.block, blocks);
+}
+
+bool BuildPermuteRowTable(int32_t oldWidth, int32_t newWidth, uint32_t wa, uint32_t wn,
+                          int32_t bits, PermuteRowTable &table)
+{
+    const int32_t blocks = (newWidth + kPermuteOutputs - 1) / kPermuteOutputs;
+    if (blocks > kMaxPermuteBlocks)
+        return false;
+    table.blocks = blocks;
+    table.pairs = 1;
+    // Outputs past the row's end pick byte 0 at weight zero.
+    std::memset(table.block, 0, sizeof(PermuteRowBlock) * static_cast<size_t>(blocks));
+    return WalkRow(oldWidth, newWidth, wa, wn, [&table, bits](int32_t output, const RowOutput &o) {
+        return PlacePermuteOutput(table, output, o, bits);
+    });
 }
 
 void FillBounce(uint8_t copy[kRowBounce], int32_t first, int32_t end, const uint8_t *source,

@@ -306,7 +306,9 @@ template <typename Isa> struct Vec512 {
     static Reg LowBytes(Reg a, Reg b) { return _mm512_unpacklo_epi8(a, b); }
     static Reg HighBytes(Reg a, Reg b) { return _mm512_unpackhi_epi8(a, b); }
     static Reg MulAddU8S8(Reg a, Reg b) { return _mm512_maddubs_epi16(a, b); }
+    static Reg MulHighU16(Reg a, Reg b) { return _mm512_mulhi_epu16(a, b); }
     template <int N> static Reg ShiftRight16(Reg v) { return _mm512_srli_epi16(v, N); }
+    static Reg ShiftRight16(Reg v, __m128i count) { return _mm512_srl_epi16(v, count); }
     template <int N> static Reg ShiftLeft16(Reg v) { return _mm512_slli_epi16(v, N); }
     static Reg Shuffle8(Reg table, Reg index) { return _mm512_shuffle_epi8(table, index); }
 };
