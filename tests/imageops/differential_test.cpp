@@ -408,7 +408,10 @@ TEST(Differential, ScaleRepeatWidthsAtTheLimits)
 // source bytes), the paired column rows and the kinds of division: powers of
 // two, odd parts with a 16-bit quotient and without one, ratios near one and
 // near a half, ratios whose outputs reach too far for a window, rows too long
-// for the weight table, and the last row read against the end of the buffer.
+// for the weight table, and the last row read against the end of the buffer;
+// for the blocks of 64 outputs from 128-byte windows, a last block stored in
+// part (rows narrower than the blocks) and windows just inside and just past
+// their reach.
 struct ShrinkSeam {
     int32_t oldWidth, oldHeight, newWidth, newHeight;
 };
@@ -449,9 +452,6 @@ TEST(Differential, ShrinkAvgSeams)
         {1024, 12, 627, 7}, {768, 384, 470, 235}, {2048, 6, 1255, 5},   {2048, 6, 1536, 5},
         {1793, 4, 1792, 3}, {2000, 4, 1793, 3},   {130, 16, 129, 13},   {514, 10, 257, 9},
         {322, 45, 161, 43}, {20, 770, 19, 257},   {18, 683, 17, 512},   {40, 33, 13, 2},
-        // Blocks of 64 outputs from 128-byte windows: a last block stored in
-        // part (rows narrower than the blocks), windows just inside and
-        // just past their reach, the last row's window cut at the row's end.
         {70, 9, 65, 5},     {66, 3, 64, 2},       {129, 6, 65, 4},      {130, 6, 65, 4},
         {131, 6, 65, 4},    {127, 7, 64, 3},      {320, 240, 196, 147}, {1024, 5, 628, 3},
     };
