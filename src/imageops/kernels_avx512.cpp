@@ -293,19 +293,19 @@ void PermuteRowsPass(uint8_t *pixels, int32_t oldWidth, int32_t oldHeight, int32
     }
 }
 
-// The row pass with byte weights when every block's pixels lie within 128
-// bytes; otherwise AVX2's.
-bool ShrinkRowsPermute(uint8_t *pixels, int32_t oldWidth, int32_t oldHeight, int32_t newWidth,
-                       int32_t oldStride, int32_t newStride, uint32_t wa, uint32_t wn)
+// The row pass with byte weights, when every block's pixels lie within 128
+// bytes; false, with nothing written, otherwise. (Its table leaves the stack
+// before the narrower loops put theirs there.)
+__attribute__((noinline)) bool PermuteRows(uint8_t *pixels, int32_t oldWidth, int32_t oldHeight,
+                                           int32_t newWidth, int32_t oldStride, int32_t newStride,
+                                           uint32_t wa, uint32_t wn)
 {
     ByteSplit split;
     if (newWidth <= 0 || wa > kMaxWeight || !MakeByteSplit(wa, wn, kMaxRowTaps, split))
-        return loops::ShrinkRowsWide<V32>(pixels, oldWidth, oldHeight, newWidth, oldStride,
-                                          newStride, wa, wn);
+        return false;
     PermuteRowTable table;
     if (!BuildPermuteRowTable(oldWidth, newWidth, wa, wn, split.bits, table))
-        return loops::ShrinkRowsWide<V32>(pixels, oldWidth, oldHeight, newWidth, oldStride,
-                                          newStride, wa, wn);
+        return false;
     loops::WithByteFlags(split.bits > 0, split.kind == DIVIDE_NARROW, [&]<bool Low, bool Narrow>() {
         if (table.pairs == 1)
             PermuteRowsPass<1, Low, Narrow>(pixels, oldWidth, oldHeight, oldStride, newStride,
@@ -315,6 +315,14 @@ bool ShrinkRowsPermute(uint8_t *pixels, int32_t oldWidth, int32_t oldHeight, int
                                             table, split);
     });
     return true;
+}
+
+bool ShrinkRowsPermute(uint8_t *pixels, int32_t oldWidth, int32_t oldHeight, int32_t newWidth,
+                       int32_t oldStride, int32_t newStride, uint32_t wa, uint32_t wn)
+{
+    return PermuteRows(pixels, oldWidth, oldHeight, newWidth, oldStride, newStride, wa, wn) ||
+           loops::ShrinkRowsWide<V32>(pixels, oldWidth, oldHeight, newWidth, oldStride, newStride,
+                                      wa, wn);
 }
 
 } // namespace

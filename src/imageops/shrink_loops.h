@@ -1,9 +1,10 @@
 // The area-average shrink's passes for processors with byte shuffles,
 // written once over a vector width V (vector_traits.h) and instantiated by
-// the SSSE3 and AVX2 kernel files (and the AVX-512 one for the column pass). The weight tables come
-// from shrink_wide.cpp (shrink_tables.h). Unpacking, multiplying and packing all stay within
-// 16-byte lanes, so a wider V works on neighbouring columns side by side and every width gives the
-// same bytes.
+// the SSSE3 and AVX2 kernel files, and by the AVX-512 one for the column
+// pass. The weight tables come from shrink_wide.cpp (shrink_tables.h).
+// Unpacking, multiplying and packing all stay within 16-byte lanes, so a
+// wider V works on neighbouring columns side by side and every width gives
+// the same bytes.
 #ifndef PIECEPAINT_IMAGEOPS_SHRINK_LOOPS_H
 #define PIECEPAINT_IMAGEOPS_SHRINK_LOOPS_H
 
