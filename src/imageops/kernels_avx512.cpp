@@ -244,52 +244,94 @@ void CombineIndexBlocks(const uint8_t *const *rows, size_t rowCount, const Index
     LoadIndices(from, static_cast<uint32_t>(reach), low, high);
 }
 
+// One half of a block's indices and weights, held in registers while the
+// block is drawn in several rows: loading them costs more than the
+// arithmetic.
+template <int32_t Pairs, bool Low> struct HalfWeights {
+    __m512i index[Pairs], high[Pairs], low[Pairs];
+};
+
+template <int32_t Pairs, bool Low>
+[[gnu::always_inline]] inline HalfWeights<Pairs, Low> LoadHalf(const PermuteRowBlock &block,
+                                                               int32_t half)
+{
+    HalfWeights<Pairs, Low> w;
+#pragma GCC unroll 2
+    for (int32_t p = 0; p < Pairs; ++p) {
+        w.index[p] = _mm512_loadu_si512(block.index[half][p]);
+        w.high[p] = _mm512_loadu_si512(block.high[half][p]);
+        w.low[p] = Low ? _mm512_loadu_si512(block.low[half][p]) : _mm512_setzero_si512();
+    }
+    return w;
+}
+
 // The 32 words of one half of a block.
 template <int32_t Pairs, bool Low, bool Narrow>
-[[gnu::always_inline]] inline __m512i HalfMeans(const PermuteRowBlock &block, int32_t half,
-                                                __m512i first, __m512i second,
-                                                const loops::ByteDivide<V64> &d)
+[[gnu::always_inline]] inline __m512i HalfMeans(const HalfWeights<Pairs, Low> &w, __m512i first,
+                                                __m512i second, const loops::ByteDivide<V64> &d)
 {
     __m512i high = _mm512_setzero_si512(), low = high;
+#pragma GCC unroll 2
     for (int32_t p = 0; p < Pairs; ++p) {
-        const __m512i x =
-            _mm512_permutex2var_epi8(first, _mm512_loadu_si512(block.index[half][p]), second);
-        high = _mm512_add_epi16(high,
-                                _mm512_maddubs_epi16(x, _mm512_loadu_si512(block.high[half][p])));
+        const __m512i x = _mm512_permutex2var_epi8(first, w.index[p], second);
+        high = _mm512_add_epi16(high, _mm512_maddubs_epi16(x, w.high[p]));
         if (Low)
-            low = _mm512_add_epi16(low,
-                                   _mm512_maddubs_epi16(x, _mm512_loadu_si512(block.low[half][p])));
+            low = _mm512_add_epi16(low, _mm512_maddubs_epi16(x, w.low[p]));
     }
     return loops::ByteQuotients<V64, Low, Narrow>(high, low, d);
 }
 
-// Every row, block by block. Rows but the last may read into the row below
-// (never yet written); the last only within itself. A row's outputs may be
-// written as far as the old stride from its start: past them lie its
-// padding and the next rows' outputs, both written afterwards.
+// Rows drawn together, block by block.
+constexpr int32_t kPermuteRows = 4;
+
+// Whether rows r to r + count - 1 may be drawn together: then no row's
+// outputs reach into the first row's source, still being read.
+bool RowsApart(int32_t r, int32_t count, int32_t oldStride, int32_t newStride, int32_t room)
+{
+    return int64_t{r + count - 1} * newStride + room <= int64_t{r} * oldStride;
+}
+
+// Every row, block by block, and where rows lie far enough apart, a block
+// in kPermuteRows rows at a time. Rows but the last may read into the row
+// below (never yet written); the last only within itself. A row drawn
+// alone may be written as far as the old stride from its start: past its
+// outputs lie its padding and the next rows' outputs, both written
+// afterwards.
 template <int32_t Pairs, bool Low, bool Narrow>
 void PermuteRowsPass(uint8_t *pixels, int32_t oldWidth, int32_t oldHeight, int32_t oldStride,
                      int32_t newStride, const PermuteRowTable &table, const ByteSplit &split)
 {
     const loops::ByteDivide<V64> d = loops::LoadDivide<V64>(split);
     const int32_t room = std::min(kPermuteOutputs * table.blocks, oldStride);
-    for (int32_t r = 0; r < oldHeight; ++r) {
-        const uint8_t *source = pixels + static_cast<ptrdiff_t>(r) * oldStride;
-        uint8_t *out = pixels + static_cast<ptrdiff_t>(r) * newStride;
-        const int32_t limit = r + 1 < oldHeight ? 2 * oldStride : oldWidth;
+    for (int32_t r = 0; r < oldHeight;) {
+        const int32_t rows =
+            r + kPermuteRows < oldHeight && RowsApart(r, kPermuteRows, oldStride, newStride, room)
+                ? kPermuteRows
+                : 1;
+        // Together, a row's last block must not spill into the next row's
+        // outputs, already written.
+        const int32_t reach = rows > 1 ? std::min(room, newStride) : room;
         for (int32_t q = 0; q < table.blocks; ++q) {
-            const PermuteRowBlock &block = table.block[q];
-            __m512i first, second;
-            LoadWindow(source + block.base, limit - block.base, first, second);
-            const __m512i means =
-                _mm512_packus_epi16(HalfMeans<Pairs, Low, Narrow>(block, 0, first, second, d),
-                                    HalfMeans<Pairs, Low, Narrow>(block, 1, first, second, d));
+            const HalfWeights<Pairs, Low> w0 = LoadHalf<Pairs, Low>(table.block[q], 0);
+            const HalfWeights<Pairs, Low> w1 = LoadHalf<Pairs, Low>(table.block[q], 1);
+            const int32_t base = table.block[q].base;
             const int32_t at = kPermuteOutputs * q;
-            if (at + kPermuteOutputs <= room)
-                _mm512_storeu_si512(out + at, means);
-            else
-                _mm512_mask_storeu_epi8(out + at, (__mmask64{1} << (room - at)) - 1, means);
+            for (int32_t j = r; j < r + rows; ++j) {
+                const uint8_t *source = pixels + static_cast<ptrdiff_t>(j) * oldStride;
+                uint8_t *out = pixels + static_cast<ptrdiff_t>(j) * newStride;
+                const int32_t limit = j + 1 < oldHeight ? 2 * oldStride : oldWidth;
+                __m512i first, second;
+                LoadWindow(source + base, limit - base, first, second);
+                const __m512i means =
+                    _mm512_packus_epi16(HalfMeans<Pairs, Low, Narrow>(w0, first, second, d),
+                                        HalfMeans<Pairs, Low, Narrow>(w1, first, second, d));
+                if (at + kPermuteOutputs <= reach)
+                    _mm512_storeu_si512(out + at, means);
+                else
+                    _mm512_mask_storeu_epi8(out + at, (__mmask64{1} << (reach - at)) - 1, means);
+            }
         }
+        r += rows;
     }
 }
 
