@@ -30,9 +30,13 @@ template <typename V> inline typename V::Reg AtMost8(typename V::Reg v, int32_t 
 }
 
 // The low-index rule on bytes: clears bit 0 of every value below 14.
+// Widths with mask registers do it their own way.
 template <typename V> inline typename V::Reg LowIndexDown8(typename V::Reg v)
 {
-    return V::AndNot(V::And(AtMost8<V>(v, 13), V::Splat8(1)), v);
+    if constexpr (requires { V::ClearBit0AtMost(v, 13); })
+        return V::ClearBit0AtMost(v, 13);
+    else
+        return V::AndNot(V::And(AtMost8<V>(v, 13), V::Splat8(1)), v);
 }
 
 // ---------------------------------------------------------------- adjust

@@ -295,6 +295,12 @@ template <typename Isa> struct Vec512 {
     {
         return _mm512_mask_blend_epi8(_mm512_movepi8_mask(mask), b, a);
     }
+    // Bit 0 cleared in the bytes at most limit (unsigned).
+    static Reg ClearBit0AtMost(Reg v, int32_t limit)
+    {
+        const __mmask64 low = _mm512_cmple_epu8_mask(v, Splat8(limit));
+        return _mm512_mask_mov_epi8(v, low, _mm512_and_si512(v, Splat8(0xFE)));
+    }
     static Reg MinU8(Reg a, Reg b) { return _mm512_min_epu8(a, b); }
     static Reg MaxU8(Reg a, Reg b) { return _mm512_max_epu8(a, b); }
     static Reg AddSatU8(Reg a, Reg b) { return _mm512_adds_epu8(a, b); }
