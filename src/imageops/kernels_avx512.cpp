@@ -282,7 +282,7 @@ template <int32_t Pairs, bool Low, bool Narrow>
 }
 
 // Rows drawn together, block by block.
-constexpr int32_t kPermuteRows = 4;
+constexpr int32_t kPermuteRows = 8;
 
 // Whether rows r to r + count - 1 may be drawn together: then no row's
 // outputs reach into the first row's source, still being read.
