@@ -281,18 +281,8 @@ template <int32_t Pairs, bool Low, bool Narrow>
     return loops::ByteQuotients<V64, Low, Narrow>(high, low, d);
 }
 
-// Rows drawn together, block by block.
-constexpr int32_t kPermuteRows = 8;
-
-// Whether rows r to r + count - 1 may be drawn together: then no row's
-// outputs reach into the first row's source, still being read.
-bool RowsApart(int32_t r, int32_t count, int32_t oldStride, int32_t newStride, int32_t room)
-{
-    return int64_t{r + count - 1} * newStride + room <= int64_t{r} * oldStride;
-}
-
 // Every row, block by block, and where rows lie far enough apart, a block
-// in kPermuteRows rows at a time. Rows but the last may read into the row
+// in kRowsTogether rows at a time. Rows but the last may read into the row
 // below (never yet written); the last only within itself. A row drawn
 // alone may be written as far as the old stride from its start: past its
 // outputs lie its padding and the next rows' outputs, both written
@@ -305,8 +295,8 @@ void PermuteRowsPass(uint8_t *pixels, int32_t oldWidth, int32_t oldHeight, int32
     const int32_t room = std::min(kPermuteOutputs * table.blocks, oldStride);
     for (int32_t r = 0; r < oldHeight;) {
         const int32_t rows =
-            r + kPermuteRows < oldHeight && RowsApart(r, kPermuteRows, oldStride, newStride, room)
-                ? kPermuteRows
+            r + kRowsTogether < oldHeight && RowsApart(r, kRowsTogether, oldStride, newStride, room)
+                ? kRowsTogether
                 : 1;
         // Together, a row's last block must not spill into the next row's
         // outputs, already written.

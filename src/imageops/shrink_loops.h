@@ -11,6 +11,7 @@
 #include "imageops/kernel_loops.h"
 #include "imageops/shrink_tables.h"
 
+#include <algorithm>
 #include <cassert>
 #include <cstddef>
 #include <cstdint>
@@ -363,22 +364,49 @@ void ShrinkRowWordsPass(uint8_t *pixels, int32_t oldWidth, int32_t oldHeight, in
     }
 }
 
-// The words of flat group k (block k / 2, group k % 2) and, in a wider V,
-// the groups after it, one per 16-byte lane.
+// The masks and weights of flat group k (block k / 2, group k % 2) and, in
+// a wider V, the groups after it, one per 16-byte lane: loaded once where
+// they serve several rows.
+template <typename V, int32_t Pairs, bool Low> struct RowGroupWeights {
+    typename V::Reg mask[Pairs], high[Pairs], low[Pairs];
+};
+
+template <typename V, int32_t Pairs, bool Low>
+inline RowGroupWeights<V, Pairs, Low> LoadGroupWeights(const ByteRowBlock &block, int32_t group)
+{
+    RowGroupWeights<V, Pairs, Low> w;
+    const int32_t at = 16 * group;
+    for (int32_t p = 0; p < Pairs; ++p) {
+        w.mask[p] = V::Load(&block.mask[p][at]);
+        w.high[p] = V::Load(&block.high[p][at]);
+        w.low[p] = Low ? V::Load(&block.low[p][at]) : V::Zero();
+    }
+    return w;
+}
+
+// The words of flat group k and, in a wider V, the groups after it.
 template <typename V, int32_t Pairs, bool Low, bool Narrow>
-inline typename V::Reg RowByteWords(const ByteRowBlock &block, const uint8_t *source,
+inline typename V::Reg RowByteWords(const RowGroupWeights<V, Pairs, Low> &w,
+                                    const ByteRowBlock &block, const uint8_t *source,
                                     int32_t origin, int32_t group, const ByteDivide<V> &d)
 {
     const auto window = V::LoadLanes(source, block.base + group, 1, origin);
     auto high = V::Zero(), low = high;
     for (int32_t p = 0; p < Pairs; ++p) {
-        const int32_t at = 16 * group;
-        const auto x = V::Shuffle8(window, V::Load(&block.mask[p][at]));
-        high = V::Add16(high, V::MulAddU8S8(x, V::Load(&block.high[p][at])));
+        const auto x = V::Shuffle8(window, w.mask[p]);
+        high = V::Add16(high, V::MulAddU8S8(x, w.high[p]));
         if (Low)
-            low = V::Add16(low, V::MulAddU8S8(x, V::Load(&block.low[p][at])));
+            low = V::Add16(low, V::MulAddU8S8(x, w.low[p]));
     }
     return ByteQuotients<V, Low, Narrow>(high, low, d);
+}
+
+template <typename V, int32_t Pairs, bool Low, bool Narrow>
+inline typename V::Reg RowByteWords(const ByteRowBlock &block, const uint8_t *source,
+                                    int32_t origin, int32_t group, const ByteDivide<V> &d)
+{
+    return RowByteWords<V, Pairs, Low, Narrow>(LoadGroupWeights<V, Pairs, Low>(block, group), block,
+                                               source, origin, group, d);
 }
 
 // One block's 16 outputs.
@@ -416,8 +444,42 @@ void RowRest(const ByteRowTable &table, int32_t first, const uint8_t *source, ui
     }
 }
 
+// Rows r to r + kRowsTogether - 1, none of them the last, kLanes blocks at
+// a time as below, each block's masks and weights loaded once for all the
+// rows (loading them costs more than the arithmetic). A row's blocks are
+// stored no further than room, which keeps them out of the next row's
+// outputs, already written.
+template <typename V, int32_t Pairs, bool Low, bool Narrow>
+void RowBytesTogether(uint8_t *pixels, int32_t r, int32_t oldWidth, int32_t oldStride,
+                      int32_t newStride, const ByteRowTable &table, int32_t direct, int32_t room,
+                      const ByteDivide<V> &d)
+{
+    constexpr int32_t step = V::kLanes;
+    auto source = [&](int32_t j) { return pixels + static_cast<ptrdiff_t>(r + j) * oldStride; };
+    auto out = [&](int32_t j) { return pixels + static_cast<ptrdiff_t>(r + j) * newStride; };
+    int32_t q = 0;
+    for (; q + step <= direct; q += step) {
+        typename V::Reg first[kRowsTogether];
+        const ByteRowBlock &a = table.block[q];
+        const auto wa = LoadGroupWeights<V, Pairs, Low>(a, 0);
+        for (int32_t j = 0; j < kRowsTogether; ++j)
+            first[j] = RowByteWords<V, Pairs, Low, Narrow>(wa, a, source(j), 0, 0, d);
+        const ByteRowBlock &b = table.block[q + step / 2];
+        const auto wb = LoadGroupWeights<V, Pairs, Low>(b, step % 2);
+        for (int32_t j = 0; j < kRowsTogether; ++j) {
+            const auto second =
+                RowByteWords<V, Pairs, Low, Narrow>(wb, b, source(j), 0, step % 2, d);
+            V::Store(out(j) + q * kRowBlockOutputs, V::PackU16InOrder(first[j], second));
+        }
+    }
+    for (int32_t j = 0; j < kRowsTogether; ++j)
+        RowRest<V, Pairs, Low, Narrow>(table, q, source(j), out(j), 2 * oldStride, oldWidth, room,
+                                       d);
+}
+
 // kLanes blocks at a time while they are stored whole and read the row
-// directly: the words of the groups in order, packed in order.
+// directly: the words of the groups in order, packed in order. Rows far
+// enough apart are drawn kRowsTogether at a time.
 template <typename V, int32_t Pairs, bool Low, bool Narrow>
 void ShrinkRowBytesPass(uint8_t *pixels, int32_t oldWidth, int32_t oldHeight, int32_t newWidth,
                         int32_t oldStride, int32_t newStride, const ByteRowTable &table,
@@ -426,8 +488,17 @@ void ShrinkRowBytesPass(uint8_t *pixels, int32_t oldWidth, int32_t oldHeight, in
     const ByteDivide<V> d = LoadDivide<V>(split);
     const int32_t room = RowRoom(table.blocks, newWidth, oldStride);
     const RowSpans spans = DirectSpans(table, room, oldWidth, oldStride);
+    const int32_t together = std::min(room, newStride);
+    const int32_t directTogether = DirectSpans(table, together, oldWidth, oldStride).inner;
     constexpr int32_t step = V::kLanes;
     for (int32_t r = 0; r < oldHeight; ++r) {
+        if (r + kRowsTogether < oldHeight &&
+            RowsApart(r, kRowsTogether, oldStride, newStride, room)) {
+            RowBytesTogether<V, Pairs, Low, Narrow>(pixels, r, oldWidth, oldStride, newStride,
+                                                    table, directTogether, together, d);
+            r += kRowsTogether - 1;
+            continue;
+        }
         const uint8_t *source = pixels + static_cast<ptrdiff_t>(r) * oldStride;
         uint8_t *out = pixels + static_cast<ptrdiff_t>(r) * newStride;
         const bool inner = r + 1 < oldHeight;

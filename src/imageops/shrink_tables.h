@@ -178,6 +178,17 @@ int32_t RowRoom(int32_t blocks, int32_t newWidth, int32_t oldStride);
 // Block q's outputs, as far as the room goes.
 void StoreRowBlock(uint8_t *out, int32_t q, int32_t room, const uint8_t bytes[16]);
 
+// Rows drawn together by the row passes, a block at a time.
+constexpr int32_t kRowsTogether = 8;
+
+// Whether rows r to r + count - 1 may be drawn together, block by block:
+// no row's outputs (room bytes from its start) reach into the first row's
+// source, still being read.
+inline bool RowsApart(int32_t r, int32_t count, int32_t oldStride, int32_t newStride, int32_t room)
+{
+    return int64_t{r + count - 1} * newStride + room <= int64_t{r} * oldStride;
+}
+
 RowSpans DirectSpans(const ByteRowTable &table, int32_t room, int32_t oldWidth, int32_t oldStride);
 
 #endif
