@@ -464,6 +464,22 @@ TEST(Differential, ShrinkAvgSeams)
     }
 }
 
+// The row passes draw rows eight at a time once the rows' outputs stay
+// clear of the first row's source: heights around where that starts and
+// ends (the last row is never in a group), for ratios that start it early
+// and late and rows whose blocks reach past the new stride.
+TEST(Differential, ShrinkAvgRowsTogether)
+{
+    const int32_t widths[][2] = {{136, 102}, {200, 123}, {320, 196}, {96, 61}, {64, 33}};
+    std::mt19937 rng(29);
+    for (const auto &w : widths)
+        for (int32_t height = 1; height <= 48; height += RandomIn(rng, 1, 3)) {
+            const ShrinkSeam seam{w[0], height, w[1], RandomIn(rng, 1, height)};
+            CheckShrink(seam, pptest::RandomBytes(rng, ShrinkBytes(seam), {0, 1, 13, 128, 255}),
+                        " (rows together)");
+        }
+}
+
 // The 16-bit multiply-high division must be exact for every sum an area
 // average of bytes can reach, whenever a multiplier is offered.
 TEST(Differential, ShrinkNarrowDivisorIsExact)
