@@ -480,6 +480,22 @@ TEST(Differential, ShrinkAvgRowsTogether)
         }
 }
 
+// Pictures wide enough for rows of several 64-output blocks and tall enough
+// for several groups of rows drawn together, at ratios from just under one
+// to just over a half, where a block's window runs from nearly empty to
+// past its 128 bytes (then the narrower loops take the row).
+TEST(Differential, ShrinkAvgWideRowsAtEveryRatio)
+{
+    std::mt19937 rng(30);
+    for (int32_t trial = 0; trial < 24; ++trial) {
+        const int32_t oldWidth = RandomIn(rng, 130, 900), oldHeight = RandomIn(rng, 20, 70);
+        const int32_t newWidth = RandomIn(rng, oldWidth / 2 - 2, oldWidth - 1);
+        const ShrinkSeam seam{oldWidth, oldHeight, newWidth, RandomIn(rng, 1, oldHeight)};
+        CheckShrink(seam, pptest::RandomBytes(rng, ShrinkBytes(seam), {0, 1, 13, 14, 128, 255}),
+                    " (wide rows)");
+    }
+}
+
 // The 16-bit multiply-high division must be exact for every sum an area
 // average of bytes can reach, whenever a multiplier is offered.
 TEST(Differential, ShrinkNarrowDivisorIsExact)
