@@ -1,8 +1,8 @@
 // The AVX-512 level (with byte permutes across 128 bytes): the blits, the
-// filter's rows, ReplaceIndex and the area-average shrink's column pass 64
-// bytes at a time, the resampling's permutes, the shrink's row pass 64
-// outputs to a permuted window and the device stretch's rows straight from
-// 8-bit indices; the rest is AVX2's.
+// filter's rows, ReplaceIndex, the smoothing's search for corners and the
+// area-average shrink's column pass 64 bytes at a time, the resampling's
+// permutes, the shrink's row pass 64 outputs to a permuted window and the
+// device stretch's rows straight from 8-bit indices; the rest is AVX2's.
 // Compiled with -mavx512f -mavx512bw -mavx512vbmi (CMakeLists.txt).
 #include "imageops/kernels.h"
 
@@ -357,11 +357,58 @@ bool ShrinkRowsPermute(uint8_t *pixels, int32_t oldWidth, int32_t oldHeight, int
                                       wa, wn);
 }
 
+// ------------------------------------------------------------- smoothing
+
+// The corner test of loops::CornerBits on mask registers. Most blocks fail
+// the test of the row alone, inside a shape or in open background; only
+// blocks with a step of the background along the row look at the rows
+// above and below. The left and right neighbours come from the row's own
+// mask, shifted, and the two bytes beside the block.
+[[gnu::always_inline]] inline uint64_t CornerMask(const uint8_t *pixel, int32_t stride, uint8_t b,
+                                                  __m512i background, __mmask64 &seen)
+{
+    auto is = [background](const uint8_t *p) {
+        return _mm512_cmpeq_epi8_mask(_mm512_loadu_si512(p), background);
+    };
+    const __m512i middle = _mm512_loadu_si512(pixel);
+    seen |= _mm512_cmpeq_epi8_mask(middle, _mm512_set1_epi8(1));
+    const uint64_t centre = _mm512_cmpeq_epi8_mask(middle, background);
+    const uint64_t left = centre << 1 | uint64_t{pixel[-1] == b};
+    const uint64_t right = centre >> 1 | uint64_t{pixel[64] == b} << 63;
+    const uint64_t across = centre & (left ^ right);
+    if (across == 0)
+        return 0;
+    return across & (is(pixel + stride) ^ is(pixel - stride));
+}
+
+// As loops::NextCorner, 64 columns at a time.
+int32_t NextCorner(const uint8_t *row, int32_t stride, int32_t c, int32_t width, uint8_t b,
+                   bool &markers)
+{
+    const int32_t lastBlock = width - 1 - 64;
+    if (lastBlock < 1)
+        return loops::NextCorner<V32>(row, stride, c, width, b, markers);
+    const __m512i background = _mm512_set1_epi8(static_cast<char>(b));
+    __mmask64 seen = 0;
+    while (c < width - 1) {
+        const int32_t at = c < lastBlock ? c : lastBlock;
+        const uint64_t bits = CornerMask(row + at, stride, b, background, seen) >> (c - at);
+        if (bits != 0) {
+            c += __builtin_ctzll(bits);
+            break;
+        }
+        c = at + 64;
+    }
+    if (seen != 0)
+        markers = true;
+    return c;
+}
+
 } // namespace
 
 void AddAvx512Kernels(ImageKernels &k)
 {
-    // The brightness and the smoothing's loops measured slower at 64 bytes
+    // The brightness and the smoothing's merge measured slower at 64 bytes
     // than at 32 and stay AVX2's.
     k.replaceIndex = loops::ReplaceIndex<V64>;
     k.filterRow = loops::FilterRow<V64>;
@@ -372,6 +419,7 @@ void AddAvx512Kernels(ImageKernels &k)
     k.blit4 = loops::Blit4<V64>;
     k.combineIndexBlocks = CombineIndexBlocks;
     k.spreadIndexBlocks = SpreadIndexBlocks;
+    k.nextCorner = NextCorner;
 }
 
 #endif
