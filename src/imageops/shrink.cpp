@@ -97,6 +97,19 @@ void ShrinkColumnBlock(uint8_t *pixels, int32_t first, int32_t columns, int32_t 
     }
 }
 
+// A row's padding is at most three bytes where the driver shrinks: a call
+// of memset a row costs more than the stores.
+void ClearPadding(uint8_t *padding, size_t count)
+{
+    if (count > 3) {
+        std::memset(padding, 0, count);
+        return;
+    }
+    for (size_t i = 0; i < 3; ++i)
+        if (i < count)
+            padding[i] = 0;
+}
+
 // The row pass: bands of 16 rows side by side where possible, the rest one
 // row at a time; then the padding of every row becomes zero.
 void ShrinkRows(uint8_t *pixels, int32_t oldWidth, int32_t oldHeight, int32_t newWidth,
@@ -114,8 +127,8 @@ void ShrinkRows(uint8_t *pixels, int32_t oldWidth, int32_t oldHeight, int32_t ne
             ShrinkRow(source, out, oldWidth, newWidth, wa, wn, rowDivider);
     }
     const size_t padding = static_cast<size_t>(newStride - newWidth);
-    for (r = 0; r < oldHeight; ++r)
-        std::memset(pixels + static_cast<ptrdiff_t>(r) * newStride + newWidth, 0, padding);
+    for (r = 0; r < oldHeight && padding > 0; ++r)
+        ClearPadding(pixels + static_cast<ptrdiff_t>(r) * newStride + newWidth, padding);
 }
 
 // The column pass: strips of 16 columns where possible, the rest in blocks.

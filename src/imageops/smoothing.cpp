@@ -266,6 +266,39 @@ int32_t ScanInnerRow(uint8_t *pixels, Ramps &ramps, const uint8_t *last, int32_t
     }
 }
 
+// Columns 1 to width - 2 of the first or the last row of a picture at least
+// two rows high: the row outside counts as no background, so a corner needs
+// the row inside to be background beside it, besides exactly one of left
+// and right. Returns the first column that passes, or width - 1.
+int32_t NextEdgeCandidate(const uint8_t *row, const uint8_t *inside, int32_t c, int32_t width,
+                          uint8_t b, bool &markers)
+{
+    bool seen = false;
+    for (; c < width - 1; ++c) {
+        seen = seen || row[c] == kMarker;
+        if (row[c] == b && inside[c] == b && (row[c - 1] == b) != (row[c + 1] == b))
+            break;
+    }
+    markers = markers || seen;
+    return c;
+}
+
+// As ScanInnerRow, for the first or the last row.
+int32_t ScanEdgeRow(uint8_t *pixels, Ramps &ramps, const uint8_t *last, int32_t r, int32_t width,
+                    int32_t height, int32_t stride, uint8_t b)
+{
+    const uint8_t *row = pixels + static_cast<ptrdiff_t>(r) * stride;
+    const uint8_t *inside = r == 0 ? row + stride : row - stride;
+    int32_t c = 1;
+    for (;;) {
+        c = NextEdgeCandidate(row, inside, c, width, b, ramps.markers);
+        if (c >= width - 1)
+            return c;
+        VisitPixel(pixels, ramps, last, r, c, width, height, stride, b);
+        ++c;
+    }
+}
+
 } // namespace
 
 // Positions are handled as offsets from the buffer start so that a probe
@@ -373,9 +406,11 @@ uint8_t *SmoothEdges(uint8_t *pixels, uint8_t *work, int32_t width, int32_t heig
     const ImageKernels &k = Kernels();
     for (int32_t r = 0; r < height; ++r) {
         int32_t c = 0;
-        if (r > 0 && r < height - 1 && width >= 3) {
+        if (width >= 3 && height >= 2) {
             VisitBorderPixel(pixels, ramps, last, r, 0, width, height, stride, b);
-            c = ScanInnerRow(pixels, ramps, last, r, width, height, stride, b, k);
+            c = r > 0 && r < height - 1
+                    ? ScanInnerRow(pixels, ramps, last, r, width, height, stride, b, k)
+                    : ScanEdgeRow(pixels, ramps, last, r, width, height, stride, b);
         }
         for (; c < width; ++c)
             VisitBorderPixel(pixels, ramps, last, r, c, width, height, stride, b);
