@@ -231,8 +231,10 @@ void VisitPixel(uint8_t *pixels, Ramps &ramps, const uint8_t *last, int32_t r, i
 // one of left and right is background; in those columns of an inner row,
 // the neighbour outside counts as no background, so the one inside must be
 // and exactly one of next and previous is.
-void VisitBorderPixel(uint8_t *pixels, Ramps &ramps, const uint8_t *last, int32_t r, int32_t c,
-                      int32_t width, int32_t height, int32_t stride, uint8_t b)
+[[gnu::always_inline]] inline void VisitBorderPixel(uint8_t *pixels, Ramps &ramps,
+                                                    const uint8_t *last, int32_t r, int32_t c,
+                                                    int32_t width, int32_t height, int32_t stride,
+                                                    uint8_t b)
 {
     const uint8_t *pixel = pixels + static_cast<ptrdiff_t>(r) * stride + c;
     bool maybe = pixel[0] == b;
