@@ -1,8 +1,9 @@
 // The AVX-512 level (with byte permutes across 128 bytes): the blits, the
 // filter's rows, ReplaceIndex, the smoothing's search for corners and the
-// area-average shrink's column pass 64 bytes at a time, the resampling's
-// permutes, the shrink's row pass 64 outputs to a permuted window and the
-// device stretch's rows straight from 8-bit indices; the rest is AVX2's.
+// area-average shrink's column pass 64 bytes at a time (a narrow piece's
+// rows one masked block each), the resampling's permutes, the shrink's row
+// pass 64 outputs to a permuted window and the device stretch's rows
+// straight from 8-bit indices; the rest is AVX2's.
 // Compiled with -mavx512f -mavx512bw -mavx512vbmi (CMakeLists.txt).
 #include "imageops/kernels.h"
 
@@ -357,6 +358,53 @@ bool ShrinkRowsPermute(uint8_t *pixels, int32_t oldWidth, int32_t oldHeight, int
                                       wa, wn);
 }
 
+// ------------------------------------------------------------------ blit
+
+// loops::Blit8's block on mask registers, over the covered bytes from src
+// and dst: the load and the store keep to them, and the store leaves the
+// kept pixels alone. (No value is listed twice, so the substitutions'
+// matches are apart.)
+struct BlitMasks {
+    __m512i keep[17], from[16], to[16];
+    int32_t keepCount, mapCount;
+};
+
+[[gnu::always_inline]] inline void BlitBlock(const uint8_t *src, uint8_t *dst, __mmask64 covered,
+                                             const BlitMasks &m)
+{
+    const __m512i s = _mm512_maskz_loadu_epi8(covered, src);
+    __mmask64 kept = _mm512_cmpeq_epi8_mask(s, m.keep[0]);
+    for (int32_t i = 1; i < m.keepCount; ++i)
+        kept |= _mm512_cmpeq_epi8_mask(s, m.keep[i]);
+    __m512i value = s;
+    for (int32_t i = 0; i < m.mapCount; ++i)
+        value = _mm512_mask_mov_epi8(value, _mm512_cmpeq_epi8_mask(s, m.from[i]), m.to[i]);
+    _mm512_mask_storeu_epi8(dst, covered & ~kept, value);
+}
+
+// Rows of 64 columns or more take loops::Blit8; a narrower piece (leaves,
+// flowers, window bars: most of a picture's pieces) takes one masked block
+// a row, where the narrower vectors took two blocks or the plain loop.
+void Blit8(const BlitRows &b, const int16_t table[256], const MatchPlan &plan)
+{
+    if (b.width >= 64)
+        return loops::Blit8<V64>(b, table, plan);
+    if (b.width <= 0)
+        return;
+    BlitMasks m;
+    m.keepCount = plan.keepCount;
+    m.mapCount = plan.mapCount;
+    for (int32_t i = 0; i < plan.keepCount; ++i)
+        m.keep[i] = _mm512_set1_epi8(static_cast<char>(plan.keep[i]));
+    for (int32_t i = 0; i < plan.mapCount; ++i) {
+        m.from[i] = _mm512_set1_epi8(static_cast<char>(plan.from[i]));
+        m.to[i] = _mm512_set1_epi8(static_cast<char>(plan.to[i]));
+    }
+    const __mmask64 covered = (__mmask64{1} << b.width) - 1;
+    for (int32_t r = 0; r < b.rows; ++r)
+        BlitBlock(b.source + r * b.sourceStride, b.picture + r * b.pictureStride, covered, m);
+}
+
 // ------------------------------------------------------------- smoothing
 
 // The corner test of loops::CornerBits on mask registers. Most blocks fail
@@ -415,7 +463,7 @@ void AddAvx512Kernels(ImageKernels &k)
     k.shuffleRow = PermuteRow;
     k.shrinkRowsWide = ShrinkRowsPermute;
     k.shrinkColumnsWide = loops::ShrinkColumnsWide<V64, V32>;
-    k.blit8 = loops::Blit8<V64>;
+    k.blit8 = Blit8;
     k.blit4 = loops::Blit4<V64>;
     k.combineIndexBlocks = CombineIndexBlocks;
     k.spreadIndexBlocks = SpreadIndexBlocks;
