@@ -1,9 +1,9 @@
 // The AVX-512 level (with byte permutes across 128 bytes): the blits, the
 // filter's rows, ReplaceIndex, the smoothing's search for corners and the
-// area-average shrink's column pass 64 bytes at a time (a narrow piece's
-// rows one masked block each), the resampling's permutes, the shrink's row
-// pass 64 outputs to a permuted window and the device stretch's rows
-// straight from 8-bit indices; the rest is AVX2's.
+// area-average shrink's column pass 64 bytes at a time (the 8-bit blit's
+// and ReplaceIndex's last block masked to the end), the resampling's
+// permutes, the shrink's row pass 64 outputs to a permuted window and the
+// device stretch's rows straight from 8-bit indices; the rest is AVX2's.
 // Compiled with -mavx512f -mavx512bw -mavx512vbmi (CMakeLists.txt).
 #include "imageops/kernels.h"
 
@@ -386,8 +386,8 @@ uint32_t ReplaceIndex(uint8_t *pixels, uint8_t to, uint8_t from, uint32_t count)
 
 // loops::Blit8's block on mask registers, over the covered bytes from src
 // and dst: the load and the store keep to them, and the store leaves the
-// kept pixels alone. (No value is listed twice, so the substitutions'
-// matches are apart.)
+// kept pixels alone, so the picture is not read. (No value is listed twice,
+// so the substitutions' matches are apart.)
 struct BlitMasks {
     __m512i keep[17], from[16], to[16];
     int32_t keepCount, mapCount;
@@ -406,13 +406,11 @@ struct BlitMasks {
     _mm512_mask_storeu_epi8(dst, covered & ~kept, value);
 }
 
-// Rows of 64 columns or more take loops::Blit8; a narrower piece (leaves,
-// flowers, window bars: most of a picture's pieces) takes one masked block
-// a row, where the narrower vectors took two blocks or the plain loop.
-void Blit8(const BlitRows &b, const int16_t table[256], const MatchPlan &plan)
+// Every row in blocks of 64 columns, the last one masked to the row's end:
+// the narrow pieces (leaves, flowers, window bars: most of a picture's) take
+// one block a row, where the narrower vectors took two or the plain loop.
+void Blit8(const BlitRows &b, const int16_t *, const MatchPlan &plan)
 {
-    if (b.width >= 64)
-        return loops::Blit8<V64>(b, table, plan);
     if (b.width <= 0)
         return;
     BlitMasks m;
@@ -424,9 +422,17 @@ void Blit8(const BlitRows &b, const int16_t table[256], const MatchPlan &plan)
         m.from[i] = _mm512_set1_epi8(static_cast<char>(plan.from[i]));
         m.to[i] = _mm512_set1_epi8(static_cast<char>(plan.to[i]));
     }
-    const __mmask64 covered = (__mmask64{1} << b.width) - 1;
-    for (int32_t r = 0; r < b.rows; ++r)
-        BlitBlock(b.source + r * b.sourceStride, b.picture + r * b.pictureStride, covered, m);
+    const int32_t whole = b.width / 64 * 64;
+    const __mmask64 all = ~__mmask64{0};
+    const __mmask64 last = (__mmask64{1} << (b.width - whole)) - 1;
+    for (int32_t r = 0; r < b.rows; ++r) {
+        const uint8_t *src = b.source + r * b.sourceStride;
+        uint8_t *dst = b.picture + r * b.pictureStride;
+        for (int32_t c = 0; c < whole; c += 64)
+            BlitBlock(src + c, dst + c, all, m);
+        if (last != 0)
+            BlitBlock(src + whole, dst + whole, last, m);
+    }
 }
 
 // ------------------------------------------------------------- smoothing
