@@ -84,6 +84,47 @@ TEST(BlitPieceDifferential, MatchesTheRuleOnRandomPieces)
     pptest::AtEveryVectorLevel(CheckRandomPieces);
 }
 
+// Pieces of widths around the blocks' (16, 32 and 64 bytes) drawn against
+// the right edge of the picture: each row's last block ends at the row's
+// end, and on the last row at the picture's last byte. A sentinel after the
+// picture (and, under ASan, the end of each buffer) shows a block that goes
+// further.
+TEST(BlitPieceDifferential, RowsEndingAtTheBuffersEnd)
+{
+    const int32_t widths[] = {1, 2, 15, 16, 17, 31, 32, 33, 63, 64, 65, 100, 127, 128, 129, 191};
+    const size_t kSentinel = 64;
+    CatalogHeader catalogue{};
+    catalogue.bitsPerPixel = 8;
+    pptest::AtEveryVectorLevel([&] {
+        for (const int32_t width : widths) {
+            const int32_t height = 3, pictureWidth = (width + 5 + 3) / 4 * 4;
+            const int32_t sourceStride = (width + 3) / 4 * 4;
+            PlacedPiece piece{};
+            piece.x = static_cast<int16_t>(pictureWidth - width);
+            piece.mapFrom[0] = 7; // 7 becomes 70, 8 is kept, 9 is the key
+            piece.mapTo[0] = 70;
+            piece.mapFrom[1] = 8;
+            piece.mapTo[1] = 200;
+            piece.flags = PIECE_TRANSPARENT;
+            piece.transparentIndex = 200;
+            std::vector<uint8_t> source(static_cast<size_t>(sourceStride) * height);
+            for (size_t i = 0; i < source.size(); ++i)
+                source[i] = static_cast<uint8_t>(6 + i % 5);
+            std::vector<uint8_t> picture(static_cast<size_t>(pictureWidth) * height + kSentinel,
+                                         0xEE);
+            std::vector<uint8_t> expected = picture;
+            for (int32_t r = 0; r < height; ++r)
+                for (int32_t c = 0; c < width; ++c) {
+                    uint8_t &dst = expected[static_cast<size_t>(r) * pictureWidth + piece.x + c];
+                    dst = MapOne(source[static_cast<size_t>(r) * sourceStride + c], dst, piece, 9);
+                }
+            BlitPiece(picture.data(), pictureWidth, height, pictureWidth, sourceStride, width,
+                      height, source.data(), &piece, &catalogue, 9);
+            ASSERT_EQ(picture, expected) << "width " << width;
+        }
+    });
+}
+
 // The 4-bit rule: the key keeps the picture's nibble, the first matching
 // pair gives its replacement's low four bits (there is no no-replacement
 // value), anything else is written as it is.

@@ -264,6 +264,61 @@ TEST(Differential, SmoothEdgesLoneMarkersAndTallPictures)
     });
 }
 
+// Inner corners of one-pixel steps in the first or the last row, or at a
+// column around the seams of 32- and 64-column blocks, the drawing on
+// either side, with a marker beside some: the edge rows are scanned apart
+// from the kernel, and the kernel's blocks take the columns just outside
+// them from single bytes. In an edge row the row outside counts as the
+// drawing: three rows of drawing up to the corner's column make a step
+// whose ramp runs along the column. In an inner row, the row above reaching
+// four columns past the corner makes one whose ramp runs along the row.
+TEST(Differential, SmoothEdgesCornersAtEdgeRowsAndBlockSeams)
+{
+    const int32_t width = 140, height = 8;
+    const int32_t columns[] = {1, 2, 31, 32, 33, 63, 64, 65, 66, 74, 75, 128, 129, 137, 138};
+    const uint8_t bg = 255;
+    auto draw = [&](std::vector<uint8_t> &px, int32_t row, int32_t from, int32_t to, uint8_t v) {
+        for (int32_t c = std::max(from, 0); c < std::min(to, width); ++c)
+            px[static_cast<size_t>(row) * width + c] = v;
+    };
+    pptest::AtEveryVectorLevel([&] {
+        int32_t painted = 0;
+        for (const int32_t column : columns) {
+            for (const int32_t row : {0, 3, height - 1}) {
+                for (const bool right : {false, true}) {
+                    std::vector<uint8_t> before(static_cast<size_t>(width) * height, bg);
+                    const int32_t from = right ? column + 1 : 0, to = right ? width : column;
+                    if (row == 0 || row == height - 1) {
+                        for (int32_t r = row == 0 ? 0 : height - 3; r < (row == 0 ? 3 : height);
+                             ++r)
+                            draw(before, r, from, to, 60);
+                    } else {
+                        draw(before, row, from, to, 60);
+                        draw(before, row - 1, right ? column - 3 : 0, right ? width : column + 4,
+                             100);
+                    }
+                    // A marker on the corner's row, where a walk may end on it.
+                    draw(before, row, right ? column - 5 : column + 5,
+                         right ? column - 4 : column + 6, 1);
+                    const std::vector<uint8_t> expected =
+                        pptest::ReferenceSmooth(before, width, height, width, bg);
+                    painted += std::count(expected.begin(), expected.end(), bg) !=
+                               std::count(before.begin(), before.end(), bg) + 1;
+                    Guarded pixels(before.size()), work(before.size());
+                    pixels.Assign(before);
+                    SmoothEdges(pixels.data(), work.data(), width, height, width,
+                                static_cast<int32_t>(before.size()), bg);
+                    ASSERT_EQ(pixels.Contents(), expected)
+                        << "column " << column << " row " << row << " right " << right;
+                    ASSERT_TRUE(pixels.GuardsIntact() && work.GuardsIntact());
+                }
+            }
+        }
+        // Most cases paint a ramp: the table is not passed by doing nothing.
+        EXPECT_GT(painted, 60);
+    });
+}
+
 // New sizes: any, three quarters (small reduced divisors), a half, equal.
 int32_t Shrunk(std::mt19937 &rng, int32_t size)
 {
